@@ -1,0 +1,36 @@
+// Lines per second through the diagnostic log, with one and with four writer threads.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "common/service_log_file.h"
+
+namespace {
+
+std::unique_ptr<TServiceLogFile> g_log;
+std::string g_dir;
+
+void OpenLog(const benchmark::State&) {
+  char tmpl[] = "/tmp/quvi_bench_log_XXXXXX";
+  g_dir = ::mkdtemp(tmpl);
+  g_log = std::make_unique<TServiceLogFile>(g_dir + "/bench.log");
+  g_log->MaxSize = 64ll << 20;
+  g_log->Start();
+}
+
+void CloseLog(const benchmark::State&) {
+  g_log.reset();
+  std::system(("rm -rf " + g_dir).c_str());
+}
+
+void BM_LogWrite(benchmark::State& state) {
+  const std::string text = "ch0(1)-->input data, type=0x03, size=4096, stamp=123456789";
+  for (auto _ : state) g_log->Write(0, text);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_LogWrite)->Setup(OpenLog)->Teardown(CloseLog)->Threads(1)->Threads(4)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "platform/ini_profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace plat {
+namespace {
+
+class IniProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quvi_ini_XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    file_ = dir_ + "/sub/test.ini";
+  }
+  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+  std::string Contents() {
+    std::ifstream in(file_, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string dir_, file_;
+};
+
+TEST_F(IniProfileTest, MissingFileGivesDefaultAndWriteCannotCreateMissingFolder) {
+  EXPECT_EQ(ReadProfileString(file_, "View", "MaxFPS", "25"), "25");
+  EXPECT_FALSE(WriteProfileString(file_, "View", "MaxFPS", "25"));
+}
+
+TEST_F(IniProfileTest, WritesCreateFileAndSectionsAndUpdateInPlace) {
+  file_ = dir_ + "/test.ini";
+  ASSERT_TRUE(WriteProfileString(file_, "View", "A", "1"));
+  ASSERT_TRUE(WriteProfileString(file_, "Decoder", "B", "2"));
+  ASSERT_TRUE(WriteProfileString(file_, "view", "C", "3"));  // appended to its section
+  ASSERT_TRUE(WriteProfileString(file_, "VIEW", "a", "9"));  // updated in place, spelling kept
+  EXPECT_EQ(Contents(), "[View]\r\nA=9\r\nC=3\r\n[Decoder]\r\nB=2\r\n");
+  EXPECT_EQ(ReadProfileString(file_, "decoder", "b", ""), "2");
+  EXPECT_TRUE(ProfileKeyExists(file_, "View", "c"));
+  EXPECT_FALSE(ProfileKeyExists(file_, "Decoder", "C"));
+  EXPECT_EQ(ReadProfileKeys(file_, "View"), (std::vector<std::string>{"A", "C"}));
+}
+
+TEST_F(IniProfileTest, ReadsForeignFormattingAndComments) {
+  file_ = dir_ + "/test.ini";
+  std::ofstream(file_) << "; comment\n[ View ]\n  Name = Song Ti  \n\n[Other]\nName=x\n";
+  EXPECT_EQ(ReadProfileString(file_, "View", "name", "d"), "Song Ti");
+  EXPECT_EQ(ReadProfileString(file_, "View", "Missing", "d"), "d");
+  ASSERT_TRUE(WriteProfileString(file_, "View", "New", "1"));
+  EXPECT_EQ(ReadProfileKeys(file_, "View"), (std::vector<std::string>{"Name", "New"}));
+  EXPECT_EQ(ReadProfileString(file_, "Other", "Name", ""), "x");
+}
+
+}  // namespace
+}  // namespace plat

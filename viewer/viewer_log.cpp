@@ -1,0 +1,40 @@
+#include "viewer/viewer_log.h"
+
+#include <memory>
+
+#include "common/service_log_file.h"
+#include "platform/process.h"
+#include "platform/sync.h"
+
+namespace viewer {
+
+namespace {
+plat::TCriticalSection g_log_lock;
+std::unique_ptr<TServiceLogFile> g_log;
+constexpr int64_t kViewerLogMaxSize = 4194304;
+}  // namespace
+
+std::string ViewerLogPath() {
+  return plat::HostExeDir() + "/VideoCtrl.Log";
+}
+
+void WriteLog(const std::string& text) {
+  try {
+    plat::TLock lock(g_log_lock);
+    if (!g_log) {
+      g_log = std::make_unique<TServiceLogFile>(ViewerLogPath());
+      g_log->MaxSize = kViewerLogMaxSize;
+      g_log->Start();
+    }
+    g_log->Write(0, text);
+  } catch (...) {
+    // Logging never reports a failure to its caller.
+  }
+}
+
+void ShutdownViewerLog() {
+  plat::TLock lock(g_log_lock);
+  g_log.reset();
+}
+
+}  // namespace viewer

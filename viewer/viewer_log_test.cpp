@@ -1,0 +1,33 @@
+#include "viewer/viewer_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace viewer {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ViewerLogTest, FirstMessageCreatesTheLogBesideTheHostWithItsStartLine) {
+  const std::string marker = "viewer log marker " + std::to_string(::getpid());
+  WriteLog(marker);
+  const std::string text = ReadFile(ViewerLogPath());
+  ASSERT_EQ(ViewerLogPath().substr(ViewerLogPath().size() - 14), "/VideoCtrl.Log");
+  const auto at = text.find("@local:" + marker + "\r\n");
+  ASSERT_NE(at, std::string::npos);
+  const auto start = text.rfind("@HWD(800):Log Start-->", at);
+  EXPECT_NE(start, std::string::npos);
+  ShutdownViewerLog();
+  EXPECT_NE(ReadFile(ViewerLogPath()).find("@HWD(800):Log Stop-->", at), std::string::npos);
+}
+
+}  // namespace
+}  // namespace viewer
