@@ -1,0 +1,7 @@
+#include "player/config/player_settings.h"
+
+namespace zrplay {
+
+TPlayerSettings PlayerSettings;
+
+}  // namespace zrplay
