@@ -33,10 +33,12 @@ bool TThread::Start() {
   }
   // A self-freeing thread owns itself; nobody joins it.
   if (self_free) thread_.detach();
+  launched_.Set();
   return true;
 }
 
 void TThread::Run() {
+  launched_.WaitFor(INFINITE);
   thread_id_ = GetCurrentThreadId();
   try {
     Execute();

@@ -53,6 +53,9 @@ class QUVI_PLATFORM_API TThread {
   std::atomic<bool> finished_{false};
   std::atomic<uint64_t> thread_id_{0};
   TEvent done_{true, false};
+  // Set once Start has stored and (for self-freeing threads) detached the handle, so a
+  // thread that ends at once cannot free itself while Start still touches it.
+  TEvent launched_{true, false};
 };
 
 // Id of the calling thread, as TThread::ThreadID reports it.
