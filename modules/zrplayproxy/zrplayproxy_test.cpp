@@ -1,0 +1,120 @@
+// The proxy module, loaded for real, forwarding to the recording stand-in of the player.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "modules/zrplayproxy/port_pool.h"
+#include "modules/zrplayproxy/testing/zrplay_recorder.h"
+#include "player/api/zrplay_api.h"
+
+namespace {
+
+TEST(PortPoolTest, AcquiresTheSmallestFreePortAndReusesReleasedOnes) {
+  TPortPool pool;
+  pool.Hold(1);
+  pool.Hold(-5);
+  EXPECT_EQ(pool.Acquire(), 0);
+  EXPECT_EQ(pool.Acquire(), 2);
+  pool.Release(0);
+  EXPECT_EQ(pool.Acquire(), 0);
+  EXPECT_TRUE(pool.Held(-5));
+  EXPECT_FALSE(pool.Held(3));
+}
+
+// Each test loads the proxy in a fresh namespace so its player binding starts over.
+class ProxyTest : public ::testing::Test {
+ protected:
+  void Load(const char* player) {
+    if (player)
+      setenv("ZRPLAYPROXY_PLAYER", player, 1);
+    else
+      setenv("ZRPLAYPROXY_PLAYER", "NoSuchPlayerModule", 1);
+    proxy_ = dlmopen(LM_ID_NEWLM, ZRPLAYPROXY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(proxy_, nullptr) << dlerror();
+  }
+  void TearDown() override {
+    if (proxy_) dlclose(proxy_);
+    unsetenv("ZRPLAYPROXY_PLAYER");
+  }
+  template <typename Fn>
+  Fn Get(const char* name) {
+    return reinterpret_cast<Fn>(dlsym(proxy_, name));
+  }
+  void* proxy_ = nullptr;
+};
+
+TEST_F(ProxyTest, WithoutAPlayerEveryCallGivesItsFailureValue) {
+  Load(nullptr);
+  const uint8_t head[64] = {0x40};
+  EXPECT_EQ(Get<int32_t (*)(int32_t, const uint8_t*, int32_t)>("Zr_Play_InitPlayer")(1, head, 64),
+            -1);
+  EXPECT_EQ(Get<int32_t (*)(int32_t, const uint8_t*, int32_t)>("Zr_Play_InputData")(1, head, 64),
+            0);
+  EXPECT_EQ(Get<double (*)(int32_t)>("Zr_Play_GetPlayedPos")(1), -1.0);
+  int32_t port = -1;
+  EXPECT_EQ(Get<int32_t (*)(int32_t*, const uint8_t*, int32_t)>("Zr_Play_InitPlayer_FetchPort")(
+                &port, head, 64),
+            -1);
+  EXPECT_EQ(port, -1);
+}
+
+TEST_F(ProxyTest, ForwardsEveryCallAndFetchesPortsNobodyHolds) {
+  Load(ZRPLAYRECORDER_PATH);
+  const uint8_t head[64] = {0x40, 0, 0, 0, 0xA9};
+  auto init = Get<int32_t (*)(int32_t, const uint8_t*, int32_t)>("Zr_Play_InitPlayer");
+  auto fetch = Get<int32_t (*)(int32_t*, const uint8_t*, int32_t)>("Zr_Play_InitPlayer_FetchPort");
+  auto input = Get<int32_t (*)(int32_t, const uint8_t*, int32_t)>("Zr_Play_InputData");
+  auto close = Get<int32_t (*)(int32_t)>("Zr_Play_CloseStream");
+  auto factory = Get<int32_t (*)()>("Zr_Play_Player_FACTORYID");
+  ASSERT_TRUE(init && fetch && input && close && factory);
+
+  EXPECT_EQ(factory(), 29);
+  EXPECT_EQ(init(0, head, 64), 0);  // port 0 is now held by an explicit caller
+  int32_t a = -1, b = -1;
+  EXPECT_EQ(fetch(&a, head, 64), 0);
+  EXPECT_EQ(fetch(&b, head, 64), 0);
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 2);
+  EXPECT_EQ(input(a, head, 64), 1);
+  EXPECT_EQ(close(a), 1);
+  int32_t c = -1;
+  EXPECT_EQ(fetch(&c, head, 64), 0);
+  EXPECT_EQ(c, 1);  // released by the close, so free again
+
+  // The recorder was loaded by the proxy into the proxy's link-map namespace.
+  Lmid_t lmid;
+  ASSERT_EQ(dlinfo(proxy_, RTLD_DI_LMID, &lmid), 0);
+  void* recorder = dlmopen(lmid, ZRPLAYRECORDER_PATH, RTLD_NOLOAD | RTLD_NOW);
+  ASSERT_NE(recorder, nullptr);
+  auto calls = reinterpret_cast<ZrRecorder_CallsFn>(dlsym(recorder, "ZrRecorder_Calls"));
+  EXPECT_EQ(std::string(calls()),
+            "Zr_Play_Player_FACTORYID()\n"  // the proxy's own check when it loads the player
+            "Zr_Play_Player_FACTORYID()\n"
+            "Zr_Play_InitPlayer(0,len=64,head=40.0.0.0)\n"
+            "Zr_Play_InitPlayer(1,len=64,head=40.0.0.0)\n"
+            "Zr_Play_InitPlayer(2,len=64,head=40.0.0.0)\n"
+            "Zr_Play_InputData(1,len=64,head=40.0.0.0)\n"
+            "Zr_Play_CloseStream(1)\n"
+            "Zr_Play_InitPlayer(1,len=64,head=40.0.0.0)\n");
+  // A refused head gives no port and holds none.
+  auto set_result =
+      reinterpret_cast<ZrRecorder_SetResultFn>(dlsym(recorder, "ZrRecorder_SetResult"));
+  set_result("Zr_Play_InitPlayer", -1);
+  int32_t d = -7;
+  EXPECT_EQ(fetch(&d, head, 64), -1);
+  EXPECT_EQ(d, -7);
+  set_result("Zr_Play_InitPlayer", 0);
+  EXPECT_EQ(fetch(&d, head, 64), 0);
+  EXPECT_EQ(d, 3);
+  dlclose(recorder);
+}
+
+TEST_F(ProxyTest, ALibraryThatDoesNotAnswerTheFactoryIdIsNotUsed) {
+  Load("libm.so.6");
+  EXPECT_EQ(Get<int32_t (*)()>("Zr_Play_Player_FACTORYID")(), 0);
+  EXPECT_EQ(Get<int32_t (*)(int32_t)>("Zr_Play_Stop")(1), 0);
+}
+
+}  // namespace
