@@ -323,8 +323,9 @@ TEST(QueueTest, PutOrRaiseIntoClosedFullQueueRaisesBufferClosedAndFreesTheItem) 
   try {
     q.PutOrRaise(Item(5, &destroyed));
     FAIL() << "no exception";
-  } catch (const QueueException& e) {
-    EXPECT_STREQ(e.what(), "ObjectQueue Insert Error,Buffer Closed");
+  } catch (const EViewerException& e) {  // the family's handlers catch it
+    EXPECT_NE(dynamic_cast<const QueueException*>(&e), nullptr);
+    EXPECT_EQ(e.Message(), "ObjectQueue Insert Error,Buffer Closed");
   }
   EXPECT_EQ(destroyed.load(), 1);
 }

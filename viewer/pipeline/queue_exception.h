@@ -1,16 +1,16 @@
 // QueueException: raised by PutOrRaise when an entry could not be queued; the message says
-// why ("ObjectQueue Insert Error,Buffer Closed", ...). Thrown on the writer's thread.
+// why ("ObjectQueue Insert Error,Buffer Closed", ...). A member of the viewer control's
+// exception family, so the connection thread handles it like its other failures.
+// Thrown on the writer's thread; a value type.
 #pragma once
 
-#include <stdexcept>
+#include "viewer/protocol/exceptions.h"
 
 namespace viewer {
 
-// Stands on std::runtime_error until the viewer control's exception family has its base
-// class; it belongs to that family.
-class QueueException : public std::runtime_error {
+class QueueException : public EViewerException {
  public:
-  using std::runtime_error::runtime_error;
+  using EViewerException::EViewerException;
 };
 
 }  // namespace viewer
