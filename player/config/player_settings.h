@@ -32,4 +32,14 @@ struct TPlayerSettings {
 
 extern TPlayerSettings PlayerSettings;
 
+// "OrnConfig.ini" in the host program's folder.
+std::string PlayerSettingsPath();
+// Reads every setting from `file_name`, writing missing keys back with their defaults, and
+// logs the font name. A key that cannot be written back keeps its default (logged once per
+// call); the result is always complete.
+TPlayerSettings ReadPlayerSettings(const std::string& file_name);
+// Fills PlayerSettings from PlayerSettingsPath(); called once by the library's load hook,
+// after the log has started. Never throws: on any failure the defaults stay.
+void LoadPlayerSettings();
+
 }  // namespace zrplay

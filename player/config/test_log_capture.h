@@ -1,0 +1,46 @@
+// Test helper: restarts the player log on an empty file and hands back the texts of the
+// lines written since, without their time stamps. One per test, on the test's thread.
+#pragma once
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "player/player_log.h"
+
+namespace zrplay {
+
+class TLogCapture {
+ public:
+  TLogCapture() {
+    StopPlayerLog();
+    ::unlink(PlayerLogPath().c_str());
+    StartPlayerLog();
+  }
+  ~TLogCapture() {
+    StopPlayerLog();
+    ::unlink(PlayerLogPath().c_str());
+  }
+  TLogCapture(const TLogCapture&) = delete;
+  TLogCapture& operator=(const TLogCapture&) = delete;
+
+  // Texts of the "@local:" lines, in order.
+  std::vector<std::string> Lines() const {
+    std::ifstream in(PlayerLogPath(), std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(all, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const auto at = line.find("@local:");
+      if (at != std::string::npos) lines.push_back(line.substr(at + 7));
+    }
+    return lines;
+  }
+};
+
+}  // namespace zrplay
