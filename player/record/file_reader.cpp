@@ -70,8 +70,8 @@ class TIndexScan {
     while (pos < size_ - kFrameHeadSize) {
       if (Cancelled()) return false;
       TFrameHead h;
-      if (ReadAt(fd_, &h, kFrameHeadSize, pos) == kFrameHeadSize &&
-          HasFrameMagic(&h, kFrameHeadSize)) {
+      const bool whole = ReadAt(fd_, &h, kFrameHeadSize, pos) == kFrameHeadSize;
+      if (whole && HasFrameMagic(&h, kFrameHeadSize)) {
         const int64_t stop = pos + kFrameHeadSize + h.PayloadLength +
                              static_cast<int64_t>(h.OverlayCount) * h.OverlaySize;
         if (h.PayloadLength > 0) {
@@ -85,7 +85,8 @@ class TIndexScan {
         continue;
       }
       log_(Format("read failed on pos %" PRId64, pos));
-      if (!any_payload) break;
+      // A short read means the file shrank under us: nothing further can be found.
+      if (!any_payload || !whole) break;
       // Search again from just after the last good head, so a frame whose head was intact
       // but whose length was damaged is walked through. An empty frame accepted after it
       // counts as the last good head too: searching from before it would find it again and
