@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <vector>
+#include <memory>
 
 #include "player/player_log.h"
 
@@ -88,10 +88,10 @@ void SkipScalingList(TBitReader& r, int size) {
   }
 }
 
-// The payload without the emulation-prevention bytes: each 00 00 03 stands for 00 00.
-std::vector<uint8_t> Unescape(const uint8_t* bytes, size_t length) {
-  std::vector<uint8_t> out;
-  out.reserve(length);
+// Calls `fn` with each payload byte, leaving out the emulation-prevention bytes: each
+// 00 00 03 stands for 00 00.
+template <typename Fn>
+void ForEachPayloadByte(const uint8_t* bytes, size_t length, Fn fn) {
   int zeros = 0;
   for (size_t i = 0; i < length; ++i) {
     if (zeros >= 2 && bytes[i] == 3) {
@@ -99,17 +99,22 @@ std::vector<uint8_t> Unescape(const uint8_t* bytes, size_t length) {
       continue;
     }
     zeros = bytes[i] == 0 ? zeros + 1 : 0;
-    out.push_back(bytes[i]);
+    fn(bytes[i]);
   }
-  return out;
 }
 
 }  // namespace
 
 TH264SpsInfo ParseH264Sps(const uint8_t* bytes, size_t length) {
   TH264SpsInfo info;
-  const std::vector<uint8_t> rbsp = Unescape(bytes, bytes == nullptr ? 0 : length);
-  TBitReader r(rbsp.data(), rbsp.size());
+  if (bytes == nullptr) length = 0;
+  // An exactly sized copy, so that a read past the payload is a read past the allocation.
+  size_t size = 0;
+  ForEachPayloadByte(bytes, length, [&](uint8_t) { ++size; });
+  const std::unique_ptr<uint8_t[]> rbsp(new uint8_t[size]);
+  size_t filled = 0;
+  ForEachPayloadByte(bytes, length, [&](uint8_t b) { rbsp[filled++] = b; });
+  TBitReader r(rbsp.get(), size);
   r.SkipBits(8);  // NAL header
   info.ProfileIdc = static_cast<int>(r.ReadBits(8));
   r.SkipBits(16);  // constraint flags, level_idc
