@@ -1,0 +1,34 @@
+// Test support shared by the vdec tests, benchmark and fuzz target: encodes a moving test
+// pattern with one of libavcodec's encoders into an elementary stream, one block per
+// picture. Any thread; owns nothing beyond the call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace vdec::testing {
+
+struct TEncodedStream {
+  int width = 0;
+  int height = 0;
+  // One encoded picture each (Annex-B with in-band parameter sets for H.264/H.265).
+  std::vector<std::vector<uint8_t>> frames;
+  size_t Bytes() const;
+};
+
+struct TEncodeOptions {
+  int key_interval = 25;
+  int slices = 1;  // slices per picture (H.264, H.265)
+};
+
+// True when libavcodec has an encoder of this name ("libx264", "libx265", "mpeg4", "mjpeg").
+bool HasEncoder(const char* name);
+
+// Encodes `count` pictures, each coming out as soon as it is encoded (no reordering, no
+// look-ahead); nothing when the encoder is missing or fails.
+std::optional<TEncodedStream> EncodeTestStream(const char* encoder, int width, int height,
+                                               int count, const TEncodeOptions& options = {});
+
+}  // namespace vdec::testing

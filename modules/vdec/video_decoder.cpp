@@ -1,0 +1,131 @@
+#include "modules/vdec/video_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+
+namespace vdec {
+
+namespace {
+
+AVCodecID CodecId(TStreamCodec codec) {
+  switch (codec) {
+    case TStreamCodec::H264:
+      return AV_CODEC_ID_H264;
+    case TStreamCodec::H265:
+      return AV_CODEC_ID_HEVC;
+    case TStreamCodec::Mpeg4:
+      return AV_CODEC_ID_MPEG4;
+    case TStreamCodec::Mjpeg:
+      return AV_CODEC_ID_MJPEG;
+    case TStreamCodec::None:
+      break;
+  }
+  return AV_CODEC_ID_NONE;
+}
+
+bool Is8Bit420(int format) {
+  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+}
+
+}  // namespace
+
+TVideoDecoder::~TVideoDecoder() {
+  sws_freeContext(sws_);
+  av_frame_free(&converted_);
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  avcodec_free_context(&context_);
+}
+
+bool TVideoDecoder::Open(TStreamCodec codec) {
+  const AVCodec* decoder = avcodec_find_decoder(CodecId(codec));
+  if (decoder == nullptr) return false;
+  AVCodecContext* context = avcodec_alloc_context3(decoder);
+  if (context == nullptr) return false;
+  // Frame threads would hold pictures back by one frame per thread; the caller steps
+  // single frames and expects each one out at once.
+  context->thread_count = 1;
+  context->max_pixels = kMaxPixels;
+  // A picture whose slices come in separate blocks is finished when its last slice arrives,
+  // not when the next picture starts.
+  context->flags2 |= AV_CODEC_FLAG2_CHUNKS;
+  if (avcodec_open2(context, decoder, nullptr) < 0) {
+    avcodec_free_context(&context);
+    return false;
+  }
+  packet_ = av_packet_alloc();
+  frame_ = av_frame_alloc();
+  converted_ = av_frame_alloc();
+  if (packet_ == nullptr || frame_ == nullptr || converted_ == nullptr) {
+    avcodec_free_context(&context);
+    return false;
+  }
+  context_ = context;
+  return true;
+}
+
+bool TVideoDecoder::Decode(const uint8_t* data, size_t size, const TPictureSink& sink) {
+  if (context_ == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) return true;
+  // A packet without its own buffer is copied (and padded) by the decoder.
+  av_packet_unref(packet_);
+  packet_->data = const_cast<uint8_t*>(data);
+  packet_->size = static_cast<int>(size);
+  if (avcodec_send_packet(context_, packet_) == AVERROR(EAGAIN)) {
+    // Pictures waiting to be taken first; damaged input is simply skipped.
+    if (!Drain(sink)) return false;
+    avcodec_send_packet(context_, packet_);
+  }
+  packet_->data = nullptr;
+  packet_->size = 0;
+  return Drain(sink);
+}
+
+bool TVideoDecoder::Drain(const TPictureSink& sink) {
+  for (;;) {
+    const int ret = avcodec_receive_frame(context_, frame_);
+    if (ret < 0) return true;  // needs more input, or damaged data already reported
+    AVFrame* picture = As420(frame_);
+    const bool go_on = picture == nullptr || sink(picture);
+    av_frame_unref(frame_);
+    if (!go_on) return false;
+  }
+}
+
+AVFrame* TVideoDecoder::As420(AVFrame* frame) {
+  if (frame->width <= 0 || frame->height <= 0) return nullptr;
+  if (Is8Bit420(frame->format)) return frame;
+  sws_ = sws_getCachedContext(
+      sws_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+      frame->height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (sws_ == nullptr) return nullptr;
+  // A fresh buffer each time: the port may still hold the previous picture.
+  av_frame_unref(converted_);
+  converted_->format = AV_PIX_FMT_YUV420P;
+  converted_->width = frame->width;
+  converted_->height = frame->height;
+  if (av_frame_get_buffer(converted_, 0) < 0) return nullptr;
+  if (sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, converted_->data,
+                converted_->linesize) <= 0) {
+    return nullptr;
+  }
+  return converted_;
+}
+
+void TVideoDecoder::Flush() {
+  if (context_ != nullptr) avcodec_flush_buffers(context_);
+}
+
+int TVideoDecoder::FrameRate() const {
+  if (context_ != nullptr && context_->framerate.num > 0 && context_->framerate.den > 0) {
+    const double rate = av_q2d(context_->framerate);
+    if (rate >= 1 && rate <= 1000) return static_cast<int>(std::lround(rate));
+  }
+  return 25;
+}
+
+}  // namespace vdec
