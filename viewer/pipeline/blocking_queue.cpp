@@ -45,10 +45,11 @@ TGeneralQueue::TWaitEnd TGeneralQueue::WaitUntil(std::unique_lock<std::mutex>& l
                                                  const bool* aborted, int32_t timeout_ms,
                                                  Ready ready) {
   // One deadline for the whole call: a waiter that is woken but loses the race for the
-  // slot or entry waits only for what is left of its time-out.
+  // slot or entry waits only for what is left of its time-out. Taken only once a wait is
+  // really needed, to keep the clock off the path of a queue that is neither full nor empty.
   const bool unlimited = timeout_ms < 0;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  std::chrono::steady_clock::time_point deadline;
+  bool deadline_set = false;
   bool timed_out = false;
   for (;;) {
     if (ready()) return TWaitEnd::kReady;
@@ -59,6 +60,10 @@ TGeneralQueue::TWaitEnd TGeneralQueue::WaitUntil(std::unique_lock<std::mutex>& l
     if (unlimited) {
       cv.wait(lock);
     } else {
+      if (!deadline_set) {
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        deadline_set = true;
+      }
       timed_out = cv.wait_until(lock, deadline) == std::cv_status::timeout;
     }
     LeftWait(waiting);
@@ -73,17 +78,16 @@ void TGeneralQueue::LeftWait(int32_t& waiting) {
 int32_t TGeneralQueue::Put(void* item, int32_t tag, int32_t timeout_ms) {
   std::unique_lock lock(mutex_);
   if (timeout_ms != 0) {
-    const TWaitEnd end = WaitUntil(lock, space_cv_, waiting_writers_, nullptr, timeout_ms, [this] {
-      return count_.load(std::memory_order_relaxed) < capacity_;
-    });
+    const TWaitEnd end = WaitUntil(lock, space_cv_, waiting_writers_, nullptr, timeout_ms,
+                                   [this] { return Held() < capacity_; });
     if (end == TWaitEnd::kClosed) return kQueueClosed;
     if (end == TWaitEnd::kTimedOut) return kQueuePutTimeout;
   }
-  if (count_.load(std::memory_order_relaxed) >= capacity_) return kQueueFull;
+  if (Held() >= capacity_) return kQueueFull;
   if (item == nullptr) return kQueueInvalidItem;
   write_index_ = Advance(write_index_);
   slots_[write_index_] = TSlot{item, tag};
-  count_.fetch_add(1, std::memory_order_relaxed);
+  SetHeld(Held() + 1);
   if (waiting_readers_ > 0) data_cv_.notify_one();
   return kQueueOk;
 }
@@ -97,18 +101,18 @@ int32_t TGeneralQueue::Get(void*& item, int32_t& tag, int32_t timeout_ms) {
   std::unique_lock lock(mutex_);
   if (timeout_ms != 0) {
     const TWaitEnd end = WaitUntil(lock, data_cv_, waiting_readers_, &read_aborted_, timeout_ms,
-                                   [this] { return count_.load(std::memory_order_relaxed) > 0; });
+                                   [this] { return Held() > 0; });
     if (end == TWaitEnd::kClosed) return kQueueClosed;
     if (end == TWaitEnd::kAborted) return kQueueEmpty;
     if (end == TWaitEnd::kTimedOut) return kQueueGetTimeout;
   }
-  if (count_.load(std::memory_order_relaxed) == 0) return kQueueEmpty;
+  if (Held() == 0) return kQueueEmpty;
   read_index_ = Advance(read_index_);
   TSlot& slot = slots_[read_index_];
   item = slot.item;
   tag = slot.tag;
   slot = TSlot{};
-  count_.fetch_sub(1, std::memory_order_relaxed);
+  SetHeld(Held() - 1);
   if (waiting_writers_ > 0) space_cv_.notify_one();
   return item == nullptr ? kQueueInvalidItem : kQueueOk;
 }
@@ -121,7 +125,7 @@ void* TGeneralQueue::Take() {
 
 bool TGeneralQueue::IsFull() {
   std::lock_guard lock(mutex_);
-  return count_.load(std::memory_order_relaxed) >= capacity_;
+  return Held() >= capacity_;
 }
 
 int32_t TGeneralQueue::WaitingWriters() {

@@ -55,7 +55,7 @@ class TGeneralQueue {
 
   bool IsFull();
   // Entries held; read without the lock, so only a snapshot.
-  int32_t Count() const { return count_.load(std::memory_order_relaxed); }
+  int32_t Count() const { return Held(); }
   int32_t Capacity() const { return capacity_; }
   // Threads blocked in Put or Get right now.
   int32_t WaitingWriters();
@@ -93,6 +93,10 @@ class TGeneralQueue {
   TWaitEnd WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                      int32_t& waiting, const bool* aborted, int32_t timeout_ms, Ready ready);
   void LeftWait(int32_t& waiting);
+  // Entries held. Changed only under the lock, so a plain load and store suffice; atomic
+  // because Count reads it without the lock.
+  int32_t Held() const { return count_.load(std::memory_order_relaxed); }
+  void SetHeld(int32_t n) { count_.store(n, std::memory_order_relaxed); }
   int32_t Advance(int32_t index) const { return index + 1 >= capacity_ ? 0 : index + 1; }
 
   std::mutex mutex_;
@@ -112,12 +116,12 @@ class TGeneralQueue {
 
 template <class Dispose>
 void TGeneralQueue::RemoveAllItems(Dispose dispose) {
-  while (count_.load(std::memory_order_relaxed) > 0) {
+  while (Held() > 0) {
     read_index_ = Advance(read_index_);
     TSlot& slot = slots_[read_index_];
     void* item = slot.item;
     slot = TSlot{};
-    count_.fetch_sub(1, std::memory_order_relaxed);
+    SetHeld(Held() - 1);
     dispose(item);
   }
 }
