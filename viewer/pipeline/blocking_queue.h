@@ -63,10 +63,10 @@ class TGeneralQueue {
 
   // From now on a Get on an empty queue returns kQueueEmpty at once, waiting ones too.
   void AbortRead();
-  // Closes the queue for waiting: every Put on a full and every Get on an empty queue,
-  // those waiting now and all later ones, returns kQueueClosed. Returns only after every
-  // thread that was waiting has left its wait. Entries can still be put and taken where
-  // no wait is needed.
+  // Closes the queue for waiting: every Put on a full and every Get on an empty queue that
+  // would wait (time-out not 0), those waiting now and all later ones, returns
+  // kQueueClosed. Returns only after every thread that was waiting has left its wait.
+  // Entries can still be put and taken where no wait is needed.
   void Unblock();
   // Disposes of every entry and wakes the writers waiting for space.
   void Clear();
