@@ -32,12 +32,6 @@ void SetBlocking(int fd, bool blocking) {
   ::fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
 }
 
-void ShutdownAndClose(int fd) {
-  if (fd < 0) return;
-  ::shutdown(fd, SHUT_RDWR);
-  ::close(fd);
-}
-
 }  // namespace
 
 void StartSocketLibrary() {
@@ -47,6 +41,52 @@ void StartSocketLibrary() {
 
 bool SocketLibraryStarted() {
   return g_started.load();
+}
+
+// ---- TSocketHandle ----
+
+TSocketHandle::~TSocketHandle() {
+  Close(false);
+  for (int fd : retired_) ::close(fd);
+}
+
+int TSocketHandle::Get() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return fd_;
+}
+
+void TSocketHandle::Set(int fd) {
+  Close(false);
+  std::lock_guard<std::mutex> hold(lock_);
+  fd_ = fd;
+}
+
+void TSocketHandle::Close(bool shutdown) {
+  std::lock_guard<std::mutex> hold(lock_);
+  const int fd = fd_;
+  if (fd < 0) return;
+  fd_ = -1;
+  if (users_ > 0) {
+    // A call is blocked on it: wake it, and let the last user release the number.
+    ::shutdown(fd, SHUT_RDWR);
+    retired_.push_back(fd);
+    return;
+  }
+  if (shutdown) ::shutdown(fd, SHUT_RDWR);
+  ::close(fd);
+}
+
+int TSocketHandle::Acquire() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (fd_ >= 0) ++users_;
+  return fd_;
+}
+
+void TSocketHandle::Release() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (--users_ > 0) return;
+  for (int fd : retired_) ::close(fd);
+  retired_.clear();
 }
 
 // ---- TKvIPObject ----
@@ -61,18 +101,17 @@ TKvIPObject::~TKvIPObject() {
 }
 
 void TKvIPObject::CloseSocket() {
-  const int fd = socket_.exchange(-1);
-  if (fd >= 0) ::close(fd);
+  socket_.Close(false);
 }
 
 void TKvIPObject::AttachSocket(int handle) {
-  CloseSocket();
-  socket_ = handle;
+  socket_.Set(handle);
 }
 
 long TKvIPObject::ReceiveSome(void* buffer, size_t size, int* error) {
+  const TSocketHandle::TUse use(socket_);
   for (;;) {
-    const long n = ::recv(socket_.load(), buffer, size, 0);
+    const long n = ::recv(use.fd, buffer, size, 0);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     *error = errno;
@@ -106,13 +145,15 @@ int32_t TKvIPObject::ReadInt32(bool big_endian) {
 
 int32_t TKvIPObject::Send(const void* data, size_t length) {
   // MSG_NOSIGNAL: a peer that has gone must give an error, not end the host process.
-  return static_cast<int32_t>(::send(socket_.load(), data, length, MSG_NOSIGNAL));
+  const TSocketHandle::TUse use(socket_);
+  return static_cast<int32_t>(::send(use.fd, data, length, MSG_NOSIGNAL));
 }
 
 bool TKvIPObject::SendBuffer(const void* data, size_t length) {
+  const TSocketHandle::TUse use(socket_);
   const auto* p = static_cast<const uint8_t*>(data);
   do {
-    const long n = ::send(socket_.load(), p, length, MSG_NOSIGNAL);
+    const long n = ::send(use.fd, p, length, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -133,8 +174,8 @@ void TKvIPObject::ApplyRecvTimeout(int32_t milliseconds) {
   timeval tv{};
   tv.tv_sec = milliseconds / 1000;
   tv.tv_usec = (milliseconds % 1000) * 1000;
-  const int fd = socket_.load();
-  if (fd >= 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  const TSocketHandle::TUse use(socket_);
+  if (use.fd >= 0) ::setsockopt(use.fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
 }
 
 // ---- TKvTCPClientObj ----
@@ -145,14 +186,14 @@ TKvTCPClientObj::TKvTCPClientObj() {
 
 TKvTCPClientObj::~TKvTCPClientObj() {
   Disconnect();
-  ShutdownAndClose(socket_.exchange(-1));
+  socket_.Close(true);
 }
 
 void TKvTCPClientObj::CreateSocket() {
   if (IsSocketOpen()) return;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) return;
-  socket_ = fd;
+  socket_.Set(fd);
   // Every new socket gets 10000 ms, even when that value is already the stored one: a
   // reconnected socket must never be left without a receive time-out.
   ApplyRecvTimeout(10000);
@@ -166,7 +207,7 @@ void TKvTCPClientObj::CreateSocket() {
 bool TKvTCPClientObj::Connect() {
   if (connected_) return true;
   CreateSocket();
-  const int fd = socket_.load();
+  const int fd = socket_.Get();
   if (fd < 0) return false;
   SetBlocking(fd, false);
 
@@ -179,7 +220,7 @@ bool TKvTCPClientObj::Connect() {
       ok = errno == EINPROGRESS && WaitConnected(fd);
   }
   if (!ok) {
-    AbandonSocket();
+    socket_.Close(true);
     return false;
   }
   SetBlocking(fd, true);
@@ -205,14 +246,10 @@ bool TKvTCPClientObj::WaitConnected(int fd) const {
   return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
 }
 
-void TKvTCPClientObj::AbandonSocket() {
-  ShutdownAndClose(socket_.exchange(-1));
-}
-
 void TKvTCPClientObj::Disconnect() {
   // Either the owner or another thread breaking its read may get here; only one closes.
   if (!connected_.exchange(false)) return;
-  ShutdownAndClose(socket_.exchange(-1));
+  socket_.Close(true);
 }
 
 }  // namespace viewer

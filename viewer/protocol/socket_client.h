@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace viewer {
 
@@ -15,6 +17,50 @@ namespace viewer {
 // "not support 0x0202 version!" when it cannot. Every socket object calls it when built.
 void StartSocketLibrary();
 bool SocketLibraryStarted();
+
+// The handle of a socket object, shared by the thread that reads and writes through it and a
+// thread that may close it meanwhile. A handle closed while a call uses it is shut down at
+// once (which wakes that call) and given back to the system only when the last call has
+// left, so its number cannot be reused under a running recv. Any thread; owns the handles.
+class TSocketHandle {
+ public:
+  TSocketHandle() = default;
+  ~TSocketHandle();
+  TSocketHandle(const TSocketHandle&) = delete;
+  TSocketHandle& operator=(const TSocketHandle&) = delete;
+
+  int Get() const;
+  // Adopts a handle; any current one is closed first.
+  void Set(int fd);
+  // Takes the current handle away (-1 afterwards), shutting it down first when asked to.
+  void Close(bool shutdown);
+
+  // One system call's use of the handle (fd -1 when there is none).
+  class TUse {
+   public:
+    explicit TUse(TSocketHandle& owner) : owner_(owner), fd(owner.Acquire()) {}
+    ~TUse() {
+      if (fd >= 0) owner_.Release();
+    }
+    TUse(const TUse&) = delete;
+    TUse& operator=(const TUse&) = delete;
+
+   private:
+    TSocketHandle& owner_;
+
+   public:
+    const int fd;
+  };
+
+ private:
+  int Acquire();
+  void Release();
+
+  mutable std::mutex lock_;
+  int fd_ = -1;
+  int users_ = 0;
+  std::vector<int> retired_;  // closed while in use; released by the last user
+};
 
 // Owns one socket handle (-1 when none) and reads and writes raw bytes with a receive time-out.
 class TKvIPObject {
@@ -27,7 +73,7 @@ class TKvIPObject {
   // Creates the object's socket when it has none; the base object has no kind of socket.
   virtual void CreateSocket() {}
 
-  bool IsSocketOpen() const { return socket_.load() != -1; }
+  bool IsSocketOpen() const { return socket_.Get() != -1; }
   void CloseSocket();
   // Fills buffer with exactly size bytes or raises: EPmSocketClosedException "socket closed",
   // EPmTimeoutException "recv timeout", EViewerException "conn reset" or
@@ -43,7 +89,7 @@ class TKvIPObject {
   void SetRecvTimeout(int32_t milliseconds);
   int32_t RecvTimeout() const { return recv_timeout_; }
 
-  int Handle() const { return socket_.load(); }
+  int Handle() const { return socket_.Get(); }
   // Takes over a socket made elsewhere (e.g. a server's accepted connection), closing the
   // object's own socket first.
   void AttachSocket(int handle);
@@ -55,8 +101,7 @@ class TKvIPObject {
   // Stores the time-out and applies it to the current socket whatever was stored before.
   void ApplyRecvTimeout(int32_t milliseconds);
 
-  // Atomic because another thread may disconnect while the owner is blocked in a read.
-  std::atomic<int> socket_{-1};
+  TSocketHandle socket_;
 
  private:
   int32_t recv_timeout_ = 6000;
@@ -84,7 +129,6 @@ class TKvTCPClientObj : public TKvIPObject {
  private:
   // Waits for a pending connect to complete; true when it succeeded in time.
   bool WaitConnected(int fd) const;
-  void AbandonSocket();
 
   std::atomic<bool> connected_{false};
 };
