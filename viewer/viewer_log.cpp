@@ -11,6 +11,7 @@ namespace viewer {
 namespace {
 plat::TCriticalSection g_log_lock;
 std::unique_ptr<TServiceLogFile> g_log;
+TLogListener g_listener;
 constexpr int64_t kViewerLogMaxSize = 4194304;
 }  // namespace
 
@@ -21,6 +22,7 @@ std::string ViewerLogPath() {
 void WriteLog(const std::string& text) {
   try {
     plat::TLock lock(g_log_lock);
+    if (g_listener) g_listener(text);
     if (!g_log) {
       g_log = std::make_unique<TServiceLogFile>(ViewerLogPath());
       g_log->MaxSize = kViewerLogMaxSize;
@@ -30,6 +32,11 @@ void WriteLog(const std::string& text) {
   } catch (...) {
     // Logging never reports a failure to its caller.
   }
+}
+
+void SetLogListener(TLogListener listener) {
+  plat::TLock lock(g_log_lock);
+  g_listener = std::move(listener);
 }
 
 void ShutdownViewerLog() {

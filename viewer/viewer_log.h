@@ -2,11 +2,17 @@
 // created by the first line. Any thread; never fails its caller.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace viewer {
 
 void WriteLog(const std::string& text);
+// Also hands every later line's text to the listener (nullptr removes it), so a test sees
+// its own lines whatever other programs append to the shared file. Called under the log's
+// lock on the writing thread.
+using TLogListener = std::function<void(const std::string&)>;
+void SetLogListener(TLogListener listener);
 // Path of the log file the first WriteLog creates.
 std::string ViewerLogPath();
 // Stops and frees the log (when the control is unloaded).

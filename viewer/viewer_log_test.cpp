@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace viewer {
 namespace {
@@ -27,6 +28,15 @@ TEST(ViewerLogTest, FirstMessageCreatesTheLogBesideTheHostWithItsStartLine) {
   EXPECT_NE(start, std::string::npos);
   ShutdownViewerLog();
   EXPECT_NE(ReadFile(ViewerLogPath()).find("@HWD(800):Log Stop-->", at), std::string::npos);
+}
+
+TEST(ViewerLogTest, ListenerSeesEachLineUntilRemoved) {
+  std::vector<std::string> seen;
+  SetLogListener([&](const std::string& text) { seen.push_back(text); });
+  WriteLog("first");
+  SetLogListener(nullptr);
+  WriteLog("second");
+  EXPECT_EQ(seen, std::vector<std::string>{"first"});
 }
 
 }  // namespace
