@@ -8,8 +8,10 @@
 
 namespace zrplay {
 
-// Constant-initialised, so the load hook may fill it before any dynamic initialiser runs.
-constinit TPlayerSettings PlayerSettings;
+// Initialised ahead of the unprioritised initialisers, among them the library's load hook,
+// which fills it: where the text member needs a dynamic initialiser, that must not run after
+// the load and put the defaults back.
+TPlayerSettings PlayerSettings __attribute__((init_priority(101)));
 
 namespace {
 
