@@ -28,12 +28,16 @@ const uint8_t* TAbstractPackage::Media() const {
 }
 
 void TOstraPreviewPlayPackage::ReadFrom(TKvIPObject& client) {
+  // Length and code in one read: the same bytes and failures as two integer reads, one
+  // system call fewer per package.
+  uint8_t head[wire::kMessageHeadSize];
   try {
-    PackLength = client.ReadInt32(true);
-    PackType = static_cast<uint32_t>(client.ReadInt32(true));
+    client.ReadBuffer(head, sizeof head);
   } catch (const std::exception& e) {
     throw EReadPackageHead(e.what());
   }
+  PackLength = static_cast<int32_t>(ReadUInt32(head + wire::kLengthOffset, true));
+  PackType = ReadUInt32(head + wire::kCodeOffset, true);
   if (PackLength < wire::kMinPackLength || PackLength > wire::kMaxPackLength)
     throw EInvalidPackageLength(InvalidSize(PackLength));
   if (!IsKnownPackageCode(PackType)) {
