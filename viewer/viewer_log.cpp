@@ -1,5 +1,7 @@
 #include "viewer/viewer_log.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 
 #include "common/service_log_file.h"
@@ -32,6 +34,15 @@ void WriteLog(const std::string& text) {
   } catch (...) {
     // Logging never reports a failure to its caller.
   }
+}
+
+void WriteLogF(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  WriteLog(text);
 }
 
 void SetLogListener(TLogListener listener) {

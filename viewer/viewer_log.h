@@ -8,6 +8,8 @@
 namespace viewer {
 
 void WriteLog(const std::string& text);
+// printf-style convenience over WriteLog.
+void WriteLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Also hands every later line's text to the listener (nullptr removes it), so a test sees
 // its own lines whatever other programs append to the shared file. Called under the log's
 // lock on the writing thread.

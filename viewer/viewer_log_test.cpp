@@ -34,9 +34,10 @@ TEST(ViewerLogTest, ListenerSeesEachLineUntilRemoved) {
   std::vector<std::string> seen;
   SetLogListener([&](const std::string& text) { seen.push_back(text); });
   WriteLog("first");
+  WriteLogF("CH%d play %s", 7, "thread");
   SetLogListener(nullptr);
   WriteLog("second");
-  EXPECT_EQ(seen, std::vector<std::string>{"first"});
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "CH7 play thread"}));
 }
 
 }  // namespace
