@@ -20,7 +20,8 @@ struct TEncodedStream {
 
 struct TEncodeOptions {
   int key_interval = 25;
-  int slices = 1;  // slices per picture (H.264, H.265)
+  int slices = 1;         // slices per picture (H.264, H.265)
+  int pixel_format = -1;  // an AVPixelFormat; -1 for the encoder's 8-bit 4:2:0
 };
 
 // True when libavcodec has an encoder of this name ("libx264", "libx265", "mpeg4", "mjpeg").

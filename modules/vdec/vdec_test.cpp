@@ -291,6 +291,29 @@ TEST_F(VdecPortTest, DeliversEveryPictureOfRealStreamsToTheHook) {
   }
 }
 
+// A stream whose pictures are not 4:2:0 (here 4:2:2 JPEG) still reaches the hook as 8-bit
+// 4:2:0: luma as decoded, chroma at half height.
+TEST_F(VdecPortTest, OtherPictureLayoutsArriveAs420) {
+  TEncodeOptions options;
+  options.pixel_format = AV_PIX_FMT_YUVJ422P;
+  const auto stream = EncodeTestStream("mjpeg", 160, 120, 3, options);
+  ASSERT_TRUE(stream.has_value());
+  const auto reference = ReferenceSums(AV_CODEC_ID_MJPEG, *stream);
+  StartPlaying();
+  FeedAll(*stream);
+  ASSERT_TRUE(log_.WaitFor(3));
+  ASSERT_TRUE(VDEC_Stop(port_));
+  const auto pictures = log_.Pictures();
+  ASSERT_EQ(pictures.size(), 3u);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    EXPECT_EQ(pictures[i].frame.nYWidth, 160);
+    EXPECT_EQ(pictures[i].frame.nUWidth, 80);
+    EXPECT_EQ(pictures[i].frame.nUHeight, 60);
+    EXPECT_EQ(pictures[i].frame.nVHeight, 60);
+    EXPECT_EQ(pictures[i].sums[0], reference[i][0]) << "luma untouched, picture " << i;
+  }
+}
+
 // Blocks are whole units but need not be whole pictures: several pictures in one block, or
 // one picture's slices in separate blocks, give the same pictures.
 TEST_F(VdecPortTest, PicturesComeOutWhateverTheBlocking) {

@@ -32,6 +32,19 @@ bool Is8Bit420(int format) {
   return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
 }
 
+// Full-range pictures stay full range: the hook's receiver takes the samples as they are.
+bool IsFullRange(const AVFrame& frame) {
+  switch (frame.format) {
+    case AV_PIX_FMT_YUVJ411P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ444P:
+      return true;
+    default:
+      return frame.color_range == AVCOL_RANGE_JPEG;
+  }
+}
+
 }  // namespace
 
 TVideoDecoder::~TVideoDecoder() {
@@ -99,13 +112,14 @@ bool TVideoDecoder::Drain(const TPictureSink& sink) {
 AVFrame* TVideoDecoder::As420(AVFrame* frame) {
   if (frame->width <= 0 || frame->height <= 0) return nullptr;
   if (Is8Bit420(frame->format)) return frame;
-  sws_ = sws_getCachedContext(
-      sws_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-      frame->height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  const AVPixelFormat target = IsFullRange(*frame) ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
+  sws_ = sws_getCachedContext(sws_, frame->width, frame->height,
+                              static_cast<AVPixelFormat>(frame->format), frame->width,
+                              frame->height, target, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (sws_ == nullptr) return nullptr;
   // A fresh buffer each time: the port may still hold the previous picture.
   av_frame_unref(converted_);
-  converted_->format = AV_PIX_FMT_YUV420P;
+  converted_->format = target;
   converted_->width = frame->width;
   converted_->height = frame->height;
   if (av_frame_get_buffer(converted_, 0) < 0) return nullptr;
