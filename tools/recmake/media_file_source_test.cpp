@@ -125,6 +125,29 @@ TEST(MediaFileSource, KeepsH264AndCarriedAudioFromEveryContainer) {
   }
 }
 
+TEST(MediaFileSource, KeepsH265FromLengthPrefixedInput) {
+  TTempDir dir;
+  TMediaSpec spec{dir.Path("h.mkv"), "matroska", "libx265", true, 192, 128, 25, 10, ""};
+  spec.Seconds = 1;
+  test::WriteMediaFile(spec);
+  TRecordFile file = Convert(From(spec.Path), dir.Path("out.rec"));
+  ASSERT_EQ(file.Error, "");
+  auto video = file.Video();
+  ASSERT_EQ(video.size(), 25u);
+  for (size_t i = 0; i < video.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(video[i]->Head.Codec, zrplay::kCodecH265);
+    if (video[i]->Head.FrameType != 2) continue;
+    std::vector<int> nals = test::NalTypes(true, video[i]->Payload);
+    for (int type : {32, 33, 34}) EXPECT_NE(std::find(nals.begin(), nals.end(), type), nals.end());
+    auto sizes = test::DecodeVideo(AV_CODEC_ID_HEVC, {video[i]});
+    ASSERT_EQ(sizes.size(), 1u);
+    EXPECT_EQ(sizes[0], std::make_pair(192, 128));
+  }
+  EXPECT_EQ(video[10]->Head.FrameType, 2);
+  EXPECT_EQ(test::DecodeVideo(AV_CODEC_ID_HEVC, video).size(), 25u);
+}
+
 TEST(MediaFileSource, CodecsNotCarriedNeedReEncodingAndThenConvert) {
   TTempDir dir;
   TMediaSpec spec{dir.Path("m.mkv"), "matroska", "mpeg4", true, 176, 144, 25, 12, "mp2", 16000};
