@@ -73,7 +73,8 @@ void SetEncoderOptions(AVCodecContext& context, const std::string& name,
   } else if (name == "libx265") {
     av_opt_set(context.priv_data, "preset", "ultrafast", 0);
     av_opt_set(context.priv_data, "tune", "zerolatency", 0);
-    av_opt_set(context.priv_data, "x265-params", ("log-level=none:slices=" + slices).c_str(), 0);
+    av_opt_set(context.priv_data, "x265-params",
+               ("log-level=none:pools=none:frame-threads=1:slices=" + slices).c_str(), 0);
   }
 }
 
