@@ -3,10 +3,12 @@
  *
  * A caller takes a port (VDEC_GetFreePort), opens its stream with a buffer pool size
  * (VDEC_OpenStream), plays it (VDEC_Play), which starts the port's decoding thread, and feeds
- * elementary-stream bytes (VDEC_InputData). Each input block is taken as whole NAL units
- * (typically one frame); a block that does not start with a start code continues nothing and
- * its bytes up to the first start code are dropped. The codec is found from the stream itself.
- * Every decoded picture is handed to the decode hook on the port's decoding thread.
+ * elementary-stream bytes (VDEC_InputData). Each input block is taken as whole units, so a
+ * picture is decoded as soon as its block arrives: for H.264 and H.265 whole NAL units (one or
+ * more pictures, or some slices of one), bytes before a block's first start code being
+ * dropped; for MPEG-4 and MJPEG one picture. The codec is found from the stream itself (its
+ * first parameter set or header). Every decoded picture is handed to the decode hook on the
+ * port's decoding thread.
  *
  * All calls may come from any thread and return a BOOL: nonzero is success. A port number
  * that is out of range or not taken fails every call except VDEC_GetFreePort.
@@ -77,8 +79,8 @@ typedef struct VDEC_RECT {
 } VDEC_RECT;
 
 /* Called on the port's decoding thread for every decoded picture. It may call any VDEC_*
- * function except VDEC_Stop, VDEC_CloseStream and VDEC_ReleasePort on its own port, which
- * fail there. */
+ * function, but VDEC_OpenStream, VDEC_Play, VDEC_Stop, VDEC_CloseStream and VDEC_ReleasePort
+ * fail there for its own port (they may have to wait for that very thread). */
 typedef void (*VDEC_DecodeCallBack)(int32_t nPort, const VDEC_DECODED_FRAME* pFrame,
                                     const VDEC_FRAME_INFO* pFrameInfo, void* pUser);
 
@@ -120,8 +122,9 @@ VDEC_API VDEC_BOOL VDEC_SetDecodeCallBack(int32_t nPort, VDEC_DecodeCallBack pfn
 /* Stops the decoding thread and waits for it: no hook runs after this returns. Buffered
  * input stays until the stream is closed. Stopping an idle port succeeds. */
 VDEC_API VDEC_BOOL VDEC_Stop(int32_t nPort);
-/* Pause (nonzero) or resume (0) the port's own presentation. Decoding of what the caller
- * feeds goes on while paused, since the caller paces and single-steps its own input. */
+/* Pause (nonzero) or resume (0) the port's own presentation; fails when the port does not
+ * play. Decoding of what the caller feeds goes on while paused, since the caller paces and
+ * single-steps its own input. */
 VDEC_API VDEC_BOOL VDEC_Pause(int32_t nPort, uint32_t nPause);
 /* One speed step up or down (levels -4 to 4); fails at the end of the range. */
 VDEC_API VDEC_BOOL VDEC_Fast(int32_t nPort);

@@ -526,6 +526,8 @@ struct TSelfStopper {
     self->stop_result = VDEC_Stop(port);
     self->close_result = VDEC_CloseStream(port);
     self->release_result = VDEC_ReleasePort(port);
+    self->play_result = VDEC_Play(port, 0);
+    self->open_result = VDEC_OpenStream(port, nullptr, 0, 1000);
     self->pause_result = VDEC_Pause(port, 1);
     int32_t w = 0;
     int32_t h = 0;
@@ -534,8 +536,8 @@ struct TSelfStopper {
     self->calls++;
   }
   std::atomic<int> calls{0};
-  VDEC_BOOL stop_result = -1, close_result = -1, release_result = -1, pause_result = -1,
-            size_result = -1, clear_result = -1;
+  VDEC_BOOL stop_result = -1, close_result = -1, release_result = -1, play_result = -1,
+            open_result = -1, pause_result = -1, size_result = -1, clear_result = -1;
 };
 
 TEST_F(VdecPortTest, HookMayCallTheLibraryButNotStopItsOwnPort) {
@@ -555,6 +557,8 @@ TEST_F(VdecPortTest, HookMayCallTheLibraryButNotStopItsOwnPort) {
   EXPECT_EQ(stopper.stop_result, 0);
   EXPECT_EQ(stopper.close_result, 0);
   EXPECT_EQ(stopper.release_result, 0);
+  EXPECT_EQ(stopper.play_result, 0);
+  EXPECT_EQ(stopper.open_result, 0);
   EXPECT_EQ(stopper.pause_result, 1);
   EXPECT_EQ(stopper.size_result, 1);
   EXPECT_EQ(stopper.clear_result, 1);
