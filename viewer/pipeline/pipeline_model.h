@@ -41,6 +41,13 @@ class TPipelineModel {
 
   // Hook run when a connection cycle has started (empty in preview).
   virtual void OnConnectedHook() {}
+
+  // Where the view's player stands, handed to the communicator after a reconnection so a
+  // replay continues there. A live view has no play position: both stay 0.
+  virtual void CurrentPlayTime(int32_t& first, int32_t& second) {
+    first = 0;
+    second = 0;
+  }
 };
 
 }  // namespace viewer
