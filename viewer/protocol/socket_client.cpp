@@ -51,23 +51,21 @@ TSocketHandle::~TSocketHandle() {
 }
 
 int TSocketHandle::Get() const {
-  std::lock_guard<std::mutex> hold(lock_);
-  return fd_;
+  return fd_.load();
 }
 
 void TSocketHandle::Set(int fd) {
   Close(false);
-  std::lock_guard<std::mutex> hold(lock_);
-  fd_ = fd;
+  fd_.store(fd);
 }
 
 void TSocketHandle::Close(bool shutdown) {
-  std::lock_guard<std::mutex> hold(lock_);
-  const int fd = fd_;
+  const int fd = fd_.exchange(-1);
   if (fd < 0) return;
-  fd_ = -1;
-  if (users_ > 0) {
-    // A call is blocked on it: wake it, and let the last user release the number.
+  std::lock_guard<std::mutex> hold(lock_);
+  // A user counted now may have taken fd before the exchange: wake it and let the last
+  // user release the number.
+  if (users_.load() > 0) {
     ::shutdown(fd, SHUT_RDWR);
     retired_.push_back(fd);
     return;
@@ -77,14 +75,21 @@ void TSocketHandle::Close(bool shutdown) {
 }
 
 int TSocketHandle::Acquire() {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (fd_ >= 0) ++users_;
-  return fd_;
+  // Counted before the handle is read, so a Close after that read sees this user.
+  users_.fetch_add(1);
+  const int fd = fd_.load();
+  if (fd < 0) Release();
+  return fd;
 }
 
 void TSocketHandle::Release() {
+  if (users_.fetch_sub(1) == 1) CloseRetiredWhenUnused();
+}
+
+void TSocketHandle::CloseRetiredWhenUnused() {
   std::lock_guard<std::mutex> hold(lock_);
-  if (--users_ > 0) return;
+  // Later users can only have read the current handle, never a retired one.
+  if (users_.load() != 0) return;
   for (int fd : retired_) ::close(fd);
   retired_.clear();
 }

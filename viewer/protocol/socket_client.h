@@ -55,10 +55,12 @@ class TSocketHandle {
  private:
   int Acquire();
   void Release();
+  void CloseRetiredWhenUnused();
 
-  mutable std::mutex lock_;
-  int fd_ = -1;
-  int users_ = 0;
+  // Atomics keep the per-call path free of locks; the lock guards only the retired list.
+  std::atomic<int> fd_{-1};
+  std::atomic<int> users_{0};
+  std::mutex lock_;
   std::vector<int> retired_;  // closed while in use; released by the last user
 };
 

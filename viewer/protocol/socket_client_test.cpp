@@ -1,5 +1,6 @@
 #include "viewer/protocol/socket_client.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -171,11 +172,14 @@ TEST_F(ConnectedClient, DisconnectFromAnotherThreadBreaksABlockingRead) {
     }
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int handle = client_.Handle();
   client_.Disconnect();
   reader.join();
   EXPECT_FALSE(message.empty());
   EXPECT_FALSE(client_.Connected());
   EXPECT_FALSE(client_.IsSocketOpen());
+  // Released to the system once the read has left, not leaked.
+  EXPECT_EQ(::fcntl(handle, F_GETFD), -1);
 }
 
 TEST(SocketClientTest, FreshClientOwnsASocketWithTenSecondReceiveTimeout) {
