@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "common/service_log_file.h"
 #include "platform/process.h"
@@ -12,7 +13,22 @@ namespace zrplay {
 namespace {
 // Created at load, before any other thread of ours exists; read-only afterwards.
 std::unique_ptr<TServiceLogFile> g_log;
+std::mutex g_listener_lock;
+TLogListener g_listener;
+
+void Emit(const std::string& text) {
+  {
+    std::lock_guard lock(g_listener_lock);
+    if (g_listener) g_listener(text);
+  }
+  if (g_log) g_log->Write(0, text);
+}
 }  // namespace
+
+void SetLogListener(TLogListener listener) {
+  std::lock_guard lock(g_listener_lock);
+  g_listener = std::move(listener);
+}
 
 std::string PlayerLogPath() {
   return plat::ChangeFileExt(plat::HostExePath(), "_ZrPlay_Standard.log");
@@ -29,21 +45,20 @@ void StopPlayerLog() {
 }
 
 void WriteLog(const std::string& text) {
-  if (g_log) g_log->Write(0, text);
+  Emit(text);
 }
 
 void WriteLogF(const char* format, ...) {
-  if (!g_log) return;
   char buf[2048];
   va_list args;
   va_start(args, format);
   std::vsnprintf(buf, sizeof buf, format, args);
   va_end(args);
-  g_log->Write(0, buf);
+  Emit(buf);
 }
 
 void HexDumpToLog(const void* bytes, int count) {
-  if (!g_log || bytes == nullptr || count <= 0) return;
+  if (bytes == nullptr || count <= 0) return;
   const auto* p = static_cast<const unsigned char*>(bytes);
   std::string line;
   char piece[4];
@@ -51,11 +66,11 @@ void HexDumpToLog(const void* bytes, int count) {
     std::snprintf(piece, sizeof piece, "%2.2X ", p[i]);
     line += piece;
     if (i % 16 == 15) {
-      g_log->Write(0, line);
+      Emit(line);
       line.clear();
     }
   }
-  if (!line.empty()) g_log->Write(0, line);
+  if (!line.empty()) Emit(line);
 }
 
 }  // namespace zrplay

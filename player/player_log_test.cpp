@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -62,6 +63,23 @@ TEST_F(PlayerLogTest, NodebugIniSwitchesLoggingOffAndHexDumpFormatsSixteenPerLin
   EXPECT_NE(text.find("@local:00 01 \r\n"), std::string::npos);
   EXPECT_NE(text.find("@local:n=42\r\n"), std::string::npos);
   EXPECT_EQ(text.find("dropped"), std::string::npos);
+}
+
+TEST_F(PlayerLogTest, ListenerSeesEveryLineEvenWithTheFileSwitchedOff) {
+  std::ofstream("nodebug.ini") << "";
+  StartPlayerLog();
+  std::vector<std::string> seen;
+  SetLogListener([&](const std::string& text) { seen.push_back(text); });
+  WriteLog("plain");
+  WriteLogF("n=%d", 7);
+  const unsigned char bytes[17] = {0xAB};
+  HexDumpToLog(bytes, 17);
+  SetLogListener(nullptr);
+  WriteLog("after");
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "plain", "n=7", "AB 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ", "00 "}));
+  EXPECT_FALSE(plat::FileExists(PlayerLogPath()));
+  ::unlink("nodebug.ini");
 }
 
 TEST_F(PlayerLogTest, LoadingTheLibraryStartsTheLogAndUnloadingStopsIt) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/date_time.h"
@@ -96,6 +97,12 @@ inline bool IsAudioCodec(uint8_t codec) {
 TDateTime UnixToDateTime(int32_t seconds, int32_t microseconds);
 inline TDateTime FrameTime(const TFrameHead& h) {
   return UnixToDateTime(h.Seconds, h.Microseconds);
+}
+// Whole milliseconds between two frame times as a distance (never negative), frames 40 ms
+// apart being exactly 40 ms apart. Frame rate, cleaning span and pacing all compare
+// frame times through it.
+inline int64_t FrameTimeDistanceMs(TDateTime a, TDateTime b) {
+  return std::llabs(MillisecondsBetween(a, b));
 }
 
 }  // namespace zrplay

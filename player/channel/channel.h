@@ -1,0 +1,141 @@
+// TChannel: the player behind one port of the player API. It takes a stream head and then
+// frames (a 64-byte frame head and its payload each), passes video to the vendor decoder at
+// once or through its frame list, and routes audio to the sound path.
+//
+// Threads: InputData and InputVideoData run on the caller's thread; the background play
+// thread takes frames from the list (TakeFrame, FeedCurrentFrame); the decoder's thread reads
+// the frame timing and the last fed frame. Stop and destruction run on the caller's thread.
+// Owns its frame list, the frames in it and the current frame; borrows the decoder, which
+// must outlive it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "player/channel/buffer_frame.h"
+#include "player/channel/channel_log.h"
+#include "player/channel/frame_head.h"
+#include "player/channel/frame_list.h"
+#include "player/channel/frame_timing.h"
+#include "player/media/video_decoder.h"
+
+namespace zrplay {
+
+class TChannel {
+ public:
+  enum EStreamState : int32_t {
+    ssClosed = 0,
+    ssRecordFile = 1,
+    ssRealTime = 2,
+    ssFileMode = 3,  // a stream fed from a file: the frame list is never cleaned
+  };
+
+  // Buffered input waits while the list holds this many frames in stream file mode.
+  static constexpr size_t kFileModeListLimit = 500;
+  // Decoder input attempts per frame and the pause after each refusal.
+  static constexpr int kInputAttempts = 4;
+  static constexpr uint32_t kInputRetryMs = 5;
+
+  TChannel(int32_t port, int32_t vendor_port, TVideoDecoder& decoder = VendorVideoDecoder());
+  ~TChannel();
+  TChannel(const TChannel&) = delete;
+  TChannel& operator=(const TChannel&) = delete;
+
+  int32_t Port() const { return port_; }
+  int32_t VendorPort() const { return vendor_port_; }
+  const TChannelLog& Log() const { return log_; }
+
+  // --- Stream (results 1 or 0) ---
+  // mode 1: stream file mode, anything else real time; the decoder's answer is returned.
+  int32_t SetStreamOpenMode(int32_t mode);
+  // 1 in stream file mode, else 0.
+  int32_t GetStreamOpenMode();
+  // Writes 64, the length of a stream head; returns 1.
+  int32_t GetFileHeadLength(int32_t& length);
+  // 0 for an empty head or one that is not a stream head; otherwise opens the decoder's
+  // stream with the given input buffer size (the head is not passed on).
+  int32_t OpenStream(const uint8_t* head, uint32_t size, uint32_t buf_pool_size);
+  // The buffered input path: 1 when the block was taken (fed, queued, handed to the sound
+  // path or ignored as a kind not played), 0 when refused (not playing, short, bad magic).
+  int32_t InputData(const uint8_t* block, int32_t size);
+  // Feeds a block to the decoder at once, without the type checks; the feed result.
+  int32_t InputVideoData(const uint8_t* block, int32_t size);
+  // Stops, closes the decoder's stream and marks the stream closed.
+  int32_t CloseStream();
+
+  // --- Play state ---
+  // Starts a play run on the input side: frame times cleared, playing on, paused and
+  // single-step off. Play calls it once the decoder plays.
+  void ResetForPlay();
+  // 1 when not playing; otherwise stops the decoder, closes its stream, frees the buffered
+  // frames and returns the decoder's stop answer.
+  int32_t Stop();
+  bool Playing() const { return playing_.load(); }
+
+  // --- Background play side ---
+  // Without a current frame, takes the first frame of the list (cleaning a live list that
+  // spans too long first); while waiting for a key frame a taken frame that is not one is
+  // freed at once. True when there is a current frame afterwards.
+  bool TakeFrame();
+  const TBufferFrame* CurrentFrame() const { return current_frame_.get(); }
+  // Feeds the current frame and frees it whatever the result; 0 without one.
+  int32_t FeedCurrentFrame();
+
+  // --- State read by the other parts of the channel and by tests ---
+  EStreamState StreamState() const { return stream_state_.load(); }
+  bool BufferOnLive() const { return buffer_on_live_.load(); }
+  bool WaitingForKeyFrame() const { return wait_for_key_.load(); }
+  int32_t InputFailureCount() const { return input_failures_.load(); }
+  bool FrameListExists() const { return frame_list_.Exists(); }
+  size_t BufferedFrameCount() const { return frame_list_.Count(); }
+  const TFrameTiming& Timing() const { return timing_; }
+  int32_t PictureWidth() const { return picture_width_.load(); }
+  int32_t PictureHeight() const { return picture_height_.load(); }
+  // Copies of the last fed frame's head and its text overlay records.
+  void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
+
+ private:
+  // The feed step shared by every input path; 1 when the decoder took the payload.
+  int32_t FeedFrame(const uint8_t* block, size_t size);
+  void ProbeParameterSet(const TFrameHead& head, const uint8_t* payload, uint32_t length);
+  void RememberFedFrame(const TFrameHead& head, const uint8_t* block, size_t size);
+  void LogFeedFailure(const TFrameHead& head, const uint8_t* payload, uint32_t length,
+                      uint32_t started_tick, int32_t failures) const;
+  void FreeBufferedFrames();
+
+  const int32_t port_;
+  const int32_t vendor_port_;
+  TVideoDecoder& decoder_;
+  const TChannelLog log_;
+
+  std::atomic<EStreamState> stream_state_{ssRealTime};
+  std::atomic<bool> playing_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<bool> single_step_{false};
+  std::atomic<bool> step_pending_{false};
+  std::atomic<bool> buffer_on_live_;
+  std::atomic<int32_t> speed_level_{0};
+  std::atomic<float> live_delay_factor_{1.0f};
+
+  TFrameList frame_list_;
+  std::unique_ptr<TBufferFrame> current_frame_;
+  std::atomic<bool> wait_for_key_{false};
+  std::atomic<int32_t> input_failures_{0};
+
+  TFrameTiming timing_;
+  std::atomic<bool> sps_probed_{false};
+  std::atomic<int32_t> picture_width_{0};
+  std::atomic<int32_t> picture_height_{0};
+
+  // The last fed frame head and its overlay records; the record array only grows.
+  mutable std::mutex fed_lock_;
+  TFrameHead last_fed_head_{};
+  std::vector<TOverlayRecord> overlay_records_;
+  size_t overlay_count_ = 0;
+};
+
+}  // namespace zrplay
