@@ -25,7 +25,7 @@ TRecordFileInfo ScanRecordFile(const std::string& path) {
   const uint8_t* head = reader.HasFileHead() ? reader.FileHead() : zrplay::kDefaultStreamHead;
   info.StreamHead.assign(head, head + zrplay::kFrameHeadSize);
   TRecordFrame frame;
-  uint64_t video = 0;
+  uint64_t video = 0, media = 0;
   int64_t first_video = 0, last_video = 0;
   TRecordFileReader::EResult r;
   while ((r = reader.Next(frame)) == TRecordFileReader::EResult::Frame) {
@@ -33,7 +33,9 @@ TRecordFileInfo ScanRecordFile(const std::string& path) {
     info.FirstUs = info.Frames == 0 ? t : std::min(info.FirstUs, t);
     info.LastUs = info.Frames == 0 ? t : std::max(info.LastUs, t);
     ++info.Frames;
+    if (frame.IsAudio()) ++media;
     if (frame.IsVideo()) {
+      ++media;
       if (video == 0) first_video = t;
       last_video = t;
       ++video;
@@ -42,7 +44,10 @@ TRecordFileInfo ScanRecordFile(const std::string& path) {
   if (r == TRecordFileReader::EResult::Error) {
     throw TSimError("\"" + path + "\" is no readable record stream file: " + reader.ErrorText());
   }
-  if (info.Frames == 0) throw TSimError("the record file \"" + path + "\" holds no frames");
+  // A file of nothing but heads would make the loop spin without sending any media.
+  if (media == 0) {
+    throw TSimError("the record file \"" + path + "\" holds no audio or video frames");
+  }
   if (video >= 2 && last_video > first_video) {
     info.StepUs = (last_video - first_video) / static_cast<int64_t>(video - 1);
   } else if (info.Frames >= 2 && info.LastUs > info.FirstUs) {
