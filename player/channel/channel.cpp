@@ -1,6 +1,8 @@
 // The channel as a whole: construction, destruction, stream opening, mode and closing.
 #include "player/channel/channel.h"
 
+#include <algorithm>
+
 #include "player/config/player_settings.h"
 
 namespace zrplay {
