@@ -150,6 +150,9 @@ struct AnswerCase {
   bool then_close = false;  // the far end closes after the answer instead of sending the marker
 };
 
+// Test listings name a row by its name rather than by its bytes.
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<AnswerCase> AnswerCases() {
   const uint32_t ok = wire::kOpenLiveResponse;
   // A well-formed head whose length word is replaced.
