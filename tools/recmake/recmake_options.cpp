@@ -10,16 +10,13 @@ extern "C" {
 #include <libavutil/parseutils.h>
 }
 
+#include "tools/common/cli_options.h"
+
 namespace recmake {
 
 namespace {
 
-struct TOptionSpec {
-  const char* Name;
-  char Short;       // 0: none
-  const char* Arg;  // nullptr: a flag
-  const char* Help;
-};
+using cli::TOptionSpec;
 
 // Groups are separated by entries whose name is empty and whose help is the heading.
 const TOptionSpec kOptions[] = {
@@ -79,39 +76,8 @@ const TOptionSpec kOptions[] = {
      "of every second)"},
 };
 
-const TOptionSpec* FindOption(const std::string& name) {
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Name[0] != '\0' && name == o.Name) return &o;
-  }
-  return nullptr;
-}
-
-const TOptionSpec* FindShort(char c) {
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Short != 0 && o.Short == c) return &o;
-  }
-  return nullptr;
-}
-
 int ParseInt(const std::string& name, const std::string& text, int lo, int hi) {
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi) {
-    throw TUsageError("--" + name + " wants a whole number from " + std::to_string(lo) + " to " +
-                      std::to_string(hi) + ", not \"" + text + "\"");
-  }
-  return static_cast<int>(v);
-}
-
-double ParseDouble(const std::string& name, const std::string& text, double lo, double hi) {
-  char* end = nullptr;
-  double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(v >= lo && v <= hi)) {
-    throw TUsageError("--" + name + " wants a number from " + std::to_string(lo) + " to " +
-                      std::to_string(hi) + ", not \"" + text + "\"");
-  }
-  return v;
+  return static_cast<int>(cli::ParseWholeNumber(name, text, lo, hi));
 }
 
 void ParseSize(const std::string& text, int& width, int& height) {
@@ -152,168 +118,115 @@ AVRational ParseRate(const std::string& name, const std::string& text) {
   return r;
 }
 
-// Writes text wrapped at 79 columns, each line starting at the indent column; the first
-// line goes on after what the caller wrote (column), or on a new line when that is too long.
-void AppendWrapped(std::ostream& out, size_t column, size_t indent, const std::string& text) {
-  if (column >= indent) {
-    out << "\n";
-    column = 0;
-  }
-  std::istringstream words(text);
-  std::string word;
-  bool line_start = true;
-  while (words >> word) {
-    if (!line_start && column + 1 + word.size() > 79) {
-      out << "\n";
-      column = 0;
-      line_start = true;
+// Applies one option with its value; false for one that ends the reading (help, version).
+bool Apply(const std::string& name, const std::string& value, TRecmakeOptions& o, bool& generate,
+           std::string& list_path) {
+  if (name == "input") {
+    o.Input = value;
+  } else if (name == "generate") {
+    generate = true;
+  } else if (name == "list") {
+    list_path = value;
+  } else if (name == "help") {
+    o.Mode = ERecmakeMode::Help;
+    return false;
+  } else if (name == "version") {
+    o.Mode = ERecmakeMode::Version;
+    return false;
+  } else if (name == "output") {
+    o.Output = value;
+  } else if (name == "no-file-head") {
+    o.FileHead = false;
+  } else if (name == "start") {
+    try {
+      o.StartUs = ParseStartTime(value);
+    } catch (const TRecmakeError& e) {
+      throw TUsageError(e.what());
     }
-    if (line_start) {
-      out << std::string(indent - column, ' ');
-      column = indent;
+  } else if (name == "duration") {
+    o.DurationSec = cli::ParseNumber(name, value, 0.001, 1e6);
+  } else if (name == "overlay") {
+    if (o.Extras.Overlays.size() >= 255) throw TUsageError("more than 255 overlay records");
+    o.Extras.Overlays.push_back(ParseOverlay(value));
+  } else if (name == "overlay-codepage") {
+    o.Extras.Utf8 = false;
+  } else if (name == "rotate") {
+    o.Extras.Rotate = true;
+  } else if (name == "no-video") {
+    o.NoVideo = true;
+  } else if (name == "no-audio") {
+    o.NoAudio = true;
+  } else if (name == "quiet") {
+    o.Quiet = true;
+  } else if (name == "verbose") {
+    o.Verbose = true;
+  } else if (name == "input-fps") {
+    ParseRate(name, value);
+    o.InputFps = value;
+  } else if (name == "transcode-video") {
+    o.TranscodeVideo = true;
+  } else if (name == "size") {
+    ParseSize(value, o.Width, o.Height);
+  } else if (name == "fps") {
+    ParseRate(name, value);
+    o.FrameRate = value;
+  } else if (name == "video-codec") {
+    if (value == "h264" || value == "H264" || value == "avc") {
+      o.Video.Codec = EVideoCodec::H264;
+    } else if (value == "h265" || value == "H265" || value == "hevc") {
+      o.Video.Codec = EVideoCodec::H265;
     } else {
-      out << ' ';
-      ++column;
+      throw TUsageError("--video-codec wants h264 or h265, not \"" + value + "\"");
     }
-    out << word;
-    column += word.size();
-    line_start = false;
+  } else if (name == "gop") {
+    o.Video.Gop = ParseInt(name, value, 1, 100000);
+  } else if (name == "bitrate") {
+    o.Video.BitrateKbit = ParseInt(name, value, 1, 1000000);
+  } else if (name == "bframes") {
+    o.Video.BFrames = ParseInt(name, value, 0, 16);
+  } else if (name == "preset") {
+    o.Video.Preset = value;
+  } else if (name == "threads") {
+    o.Video.Threads = ParseInt(name, value, 0, 64);
+  } else if (name == "audio-codec") {
+    if (value == "none") {
+      o.AudioCodecNone = true;
+    } else {
+      o.AudioCodec = FindAudioCodec(value);
+      if (!o.AudioCodec) throw TUsageError("unknown audio codec \"" + value + "\"");
+    }
+  } else if (name == "audio-rate") {
+    o.AudioRate = ParseInt(name, value, 1000, 192000);
+  } else if (name == "audio-channels") {
+    o.AudioChannels = ParseInt(name, value, 1, 8);
+  } else if (name == "audio-bitrate") {
+    o.AudioBitrateKbit = ParseInt(name, value, 8, 1024);
+  } else if (name == "audio-frame-ms") {
+    o.AudioFrameMs = ParseInt(name, value, 1, 10000);
+  } else if (name == "tone") {
+    o.ToneHz = cli::ParseNumber(name, value, 1, 20000);
   }
-  out << "\n";
+  return true;
 }
 
 }  // namespace
 
 TRecmakeOptions ParseRecmakeArgs(const std::vector<std::string>& args) {
   TRecmakeOptions o;
-  std::set<std::string> given;
-  std::vector<std::string> positional;
   bool generate = false;
   std::string list_path;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const TOptionSpec* spec = nullptr;
-    std::string value;
-    bool has_value = false;
-    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-      std::string name = arg.substr(2);
-      size_t eq = name.find('=');
-      if (eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name = name.substr(0, eq);
-        has_value = true;
-      }
-      spec = FindOption(name);
-      if (spec == nullptr) throw TUsageError("unknown option --" + name);
-    } else if (arg.size() == 2 && arg[0] == '-' && arg[1] != '-') {
-      spec = FindShort(arg[1]);
-      if (spec == nullptr) throw TUsageError("unknown option " + arg);
-    } else if (arg == "--") {
-      positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                        args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw TUsageError("unknown option " + arg);
-    } else {
-      positional.push_back(arg);
-      continue;
-    }
-    const std::string name = spec->Name;
-    if (spec->Arg != nullptr && !has_value) {
-      if (i + 1 >= args.size()) throw TUsageError("--" + name + " needs a value " + spec->Arg);
-      value = args[++i];
-    } else if (spec->Arg == nullptr && has_value) {
-      throw TUsageError("--" + name + " takes no value");
-    }
-    if (name != "overlay" && given.count(name)) throw TUsageError("--" + name + " given twice");
-    given.insert(name);
-
-    if (name == "input") {
-      o.Input = value;
-    } else if (name == "generate") {
-      generate = true;
-    } else if (name == "list") {
-      list_path = value;
-    } else if (name == "help") {
-      o.Mode = ERecmakeMode::Help;
-      return o;
-    } else if (name == "version") {
-      o.Mode = ERecmakeMode::Version;
-      return o;
-    } else if (name == "output") {
-      o.Output = value;
-    } else if (name == "no-file-head") {
-      o.FileHead = false;
-    } else if (name == "start") {
-      try {
-        o.StartUs = ParseStartTime(value);
-      } catch (const TRecmakeError& e) {
-        throw TUsageError(e.what());
-      }
-    } else if (name == "duration") {
-      o.DurationSec = ParseDouble(name, value, 0.001, 1e6);
-    } else if (name == "overlay") {
-      if (o.Extras.Overlays.size() >= 255) throw TUsageError("more than 255 overlay records");
-      o.Extras.Overlays.push_back(ParseOverlay(value));
-    } else if (name == "overlay-codepage") {
-      o.Extras.Utf8 = false;
-    } else if (name == "rotate") {
-      o.Extras.Rotate = true;
-    } else if (name == "no-video") {
-      o.NoVideo = true;
-    } else if (name == "no-audio") {
-      o.NoAudio = true;
-    } else if (name == "quiet") {
-      o.Quiet = true;
-    } else if (name == "verbose") {
-      o.Verbose = true;
-    } else if (name == "input-fps") {
-      ParseRate(name, value);
-      o.InputFps = value;
-    } else if (name == "transcode-video") {
-      o.TranscodeVideo = true;
-    } else if (name == "size") {
-      ParseSize(value, o.Width, o.Height);
-    } else if (name == "fps") {
-      ParseRate(name, value);
-      o.FrameRate = value;
-    } else if (name == "video-codec") {
-      if (value == "h264" || value == "H264" || value == "avc") {
-        o.Video.Codec = EVideoCodec::H264;
-      } else if (value == "h265" || value == "H265" || value == "hevc") {
-        o.Video.Codec = EVideoCodec::H265;
-      } else {
-        throw TUsageError("--video-codec wants h264 or h265, not \"" + value + "\"");
-      }
-    } else if (name == "gop") {
-      o.Video.Gop = ParseInt(name, value, 1, 100000);
-    } else if (name == "bitrate") {
-      o.Video.BitrateKbit = ParseInt(name, value, 1, 1000000);
-    } else if (name == "bframes") {
-      o.Video.BFrames = ParseInt(name, value, 0, 16);
-    } else if (name == "preset") {
-      o.Video.Preset = value;
-    } else if (name == "threads") {
-      o.Video.Threads = ParseInt(name, value, 0, 64);
-    } else if (name == "audio-codec") {
-      if (value == "none") {
-        o.AudioCodecNone = true;
-      } else {
-        o.AudioCodec = FindAudioCodec(value);
-        if (!o.AudioCodec) throw TUsageError("unknown audio codec \"" + value + "\"");
-      }
-    } else if (name == "audio-rate") {
-      o.AudioRate = ParseInt(name, value, 1000, 192000);
-    } else if (name == "audio-channels") {
-      o.AudioChannels = ParseInt(name, value, 1, 8);
-    } else if (name == "audio-bitrate") {
-      o.AudioBitrateKbit = ParseInt(name, value, 8, 1024);
-    } else if (name == "audio-frame-ms") {
-      o.AudioFrameMs = ParseInt(name, value, 1, 10000);
-    } else if (name == "tone") {
-      o.ToneHz = ParseDouble(name, value, 1, 20000);
-    }
+  cli::TReadResult read;
+  try {
+    read = cli::ReadArgs(kOptions, args, {.Repeatable = {"overlay"}, .Positionals = true},
+                         [&](const TOptionSpec& spec, const std::string& value) {
+                           return Apply(spec.Name, value, o, generate, list_path);
+                         });
+  } catch (const cli::TOptionError& e) {
+    throw TUsageError(e.what());
   }
+  if (o.Mode == ERecmakeMode::Help || o.Mode == ERecmakeMode::Version) return o;
+  const std::set<std::string>& given = read.Given;
+  const std::vector<std::string>& positional = read.Positionals;
 
   if (!positional.empty()) {
     if (positional.size() > 1 || !o.Input.empty()) {
@@ -375,18 +288,7 @@ std::string RecmakeHelpText() {
          "Writes record stream files: a 64-byte file head (the default stream head), then\n"
          "frames, each a 64-byte frame head, the payload and any 44-byte text overlay\n"
          "records. Media is kept as it is unless re-encoding is asked for.\n";
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Name[0] == '\0') {
-      out << "\n" << o.Help << "\n";
-      continue;
-    }
-    std::string left = "  ";
-    left += o.Short ? std::string("-") + o.Short + ", " : std::string("    ");
-    left += std::string("--") + o.Name;
-    if (o.Arg) left += std::string(" ") + o.Arg;
-    out << left;
-    AppendWrapped(out, left.size(), 28, o.Help);
-  }
+  cli::AppendOptionHelp(out, kOptions, 28);
   out << "\nFrame heads written:\n"
          "  video: codec byte 4 = H.264, 5 = H.265; frame type 2 = key frame (IDR, with its\n"
          "    parameter sets in front, Annex-B start codes), 3 = other frames; the first video\n"
@@ -404,7 +306,7 @@ std::string RecmakeHelpText() {
     std::snprintf(line, sizeof line, "  %-6s 0x%02X  %-13s", info.Name, info.CodecByte,
                   info.Encoder);
     out << line;
-    AppendWrapped(out, std::strlen(line), 30, info.Description);
+    cli::AppendWrapped(out, std::strlen(line), 30, info.Description);
   }
   out << "\nExit status: 0 on success, 1 on a failure (unreadable input, unwritable output,\n"
          "codec errors), 2 on a bad command line.\n";

@@ -1,23 +1,16 @@
 #include "tools/streamsim/sim_options.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <set>
 #include <sstream>
 
 #include "common/viewer_utils.h"
+#include "tools/common/cli_options.h"
 
 namespace streamsim {
 
 namespace {
 
-struct TOptionSpec {
-  const char* Name;  // "": a heading, Help is its text
-  char Short;        // 0: none
-  const char* Arg;   // nullptr: a flag
-  const char* Help;
-  const char* Example;  // a value the option accepts, for the tests
-};
+using cli::TOptionSpec;
 
 const TOptionSpec kOptions[] = {
     {"", 0, nullptr, "Listening:", nullptr},
@@ -103,44 +96,19 @@ const TOptionSpec kOptions[] = {
     {"no-stream-head", 0, nullptr, "start the stream with its first frame, no stream head", ""},
 };
 
-const TOptionSpec* FindLong(const std::string& name) {
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Name[0] != '\0' && name == o.Name) return &o;
-  }
-  return nullptr;
-}
-
-const TOptionSpec* FindShort(char c) {
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Short != 0 && o.Short == c) return &o;
-  }
-  return nullptr;
-}
-
-int64_t ParseInteger(const std::string& name, const std::string& text, int64_t lo, int64_t hi) {
-  char* end = nullptr;
-  errno = 0;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi) {
-    throw TUsageError("--" + name + " wants a whole number from " + std::to_string(lo) + " to " +
-                      std::to_string(hi) + ", not \"" + text + "\"");
-  }
-  return v;
-}
-
 int32_t ParseStatus(const std::string& name, const std::string& text) {
-  return static_cast<int32_t>(ParseInteger(name, text, INT32_MIN, INT32_MAX));
+  return static_cast<int32_t>(cli::ParseWholeNumber(name, text, INT32_MIN, INT32_MAX));
 }
 
 int64_t ParseCount(const std::string& name, const std::string& text) {
-  return ParseInteger(name, text, 0, INT64_MAX);
+  return cli::ParseWholeNumber(name, text, 0, INT64_MAX);
 }
 
 void ParseSize(const std::string& text, int& width, int& height) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string::npos) throw TUsageError("--size wants WIDTHxHEIGHT, not \"" + text + "\"");
-  width = static_cast<int>(ParseInteger("size", text.substr(0, x), 16, 8192));
-  height = static_cast<int>(ParseInteger("size", text.substr(x + 1), 16, 8192));
+  width = static_cast<int>(cli::ParseWholeNumber("size", text.substr(0, x), 16, 8192));
+  height = static_cast<int>(cli::ParseWholeNumber("size", text.substr(x + 1), 16, 8192));
   if (width % 2 != 0 || height % 2 != 0) {
     throw TUsageError("--size wants even numbers, not \"" + text + "\"");
   }
@@ -162,7 +130,8 @@ void ParseChannel(const std::string& text, std::map<int32_t, TSourceSpec>& chann
   if (eq == std::string::npos || eq + 1 == text.size()) {
     throw TUsageError("--channel wants CH=FILE or CH=generate, not \"" + text + "\"");
   }
-  const auto channel = static_cast<int32_t>(ParseInteger("channel", text.substr(0, eq), 0, 65535));
+  const auto channel =
+      static_cast<int32_t>(cli::ParseWholeNumber("channel", text.substr(0, eq), 0, 65535));
   if (channels.count(channel)) {
     throw TUsageError("channel " + std::to_string(channel) + " is given twice");
   }
@@ -175,49 +144,19 @@ void ParseChannel(const std::string& text, std::map<int32_t, TSourceSpec>& chann
   channels[channel] = spec;
 }
 
-// Writes text wrapped at 79 columns from the indent column; the first line goes on after
-// what is already written (column) or starts a new line when that is too long.
-void AppendWrapped(std::ostream& out, size_t column, size_t indent, const std::string& text) {
-  if (column >= indent) {
-    out << "\n";
-    column = 0;
-  }
-  std::istringstream words(text);
-  std::string word;
-  bool line_start = true;
-  while (words >> word) {
-    if (!line_start && column + 1 + word.size() > 79) {
-      out << "\n";
-      column = 0;
-      line_start = true;
-    }
-    if (line_start) {
-      out << std::string(indent - column, ' ');
-      column = indent;
-    } else {
-      out << ' ';
-      ++column;
-    }
-    out << word;
-    column += word.size();
-    line_start = false;
-  }
-  out << "\n";
-}
-
 // Applies one option with its value to the command line.
 void Apply(const std::string& name, const std::string& value, TSimCommandLine& cl) {
   TServerOptions& s = cl.Server;
   TAccountSettings& a = s.Accounts;
   TFaultSettings& f = s.Faults;
   if (name == "port") {
-    s.Port = static_cast<int>(ParseInteger(name, value, 0, 65535));
+    s.Port = static_cast<int>(cli::ParseWholeNumber(name, value, 0, 65535));
   } else if (name == "bind") {
     if (!IsDottedQuad(value))
       throw TUsageError("--bind wants an IPv4 address, not \"" + value + "\"");
     s.BindAddress = value;
   } else if (name == "ptz-proxy-port") {
-    s.PtzProxyPort = static_cast<int>(ParseInteger(name, value, 0, 65535));
+    s.PtzProxyPort = static_cast<int>(cli::ParseWholeNumber(name, value, 0, 65535));
   } else if (name == "log") {
     if (value.empty()) throw TUsageError("--log wants a file name");
     cl.LogPath = value;
@@ -235,15 +174,15 @@ void Apply(const std::string& name, const std::string& value, TSimCommandLine& c
   } else if (name == "no-loop") {
     s.Loop = false;
   } else if (name == "keepalive-ms") {
-    s.KeepAliveMs = static_cast<int>(ParseInteger(name, value, 0, 3600000));
+    s.KeepAliveMs = static_cast<int>(cli::ParseWholeNumber(name, value, 0, 3600000));
   } else if (name == "size") {
     ParseSize(value, s.Generator.Width, s.Generator.Height);
   } else if (name == "fps") {
-    s.Generator.Fps = static_cast<int>(ParseInteger(name, value, 1, 240));
+    s.Generator.Fps = static_cast<int>(cli::ParseWholeNumber(name, value, 1, 240));
   } else if (name == "gop") {
-    s.Generator.Gop = static_cast<int>(ParseInteger(name, value, 1, 100000));
+    s.Generator.Gop = static_cast<int>(cli::ParseWholeNumber(name, value, 1, 100000));
   } else if (name == "bitrate") {
-    s.Generator.BitrateKbit = static_cast<int>(ParseInteger(name, value, 1, 1000000));
+    s.Generator.BitrateKbit = static_cast<int>(cli::ParseWholeNumber(name, value, 1, 1000000));
   } else if (name == "audio") {
     if (value == "none") {
       s.Generator.Audio.reset();
@@ -303,40 +242,17 @@ void Apply(const std::string& name, const std::string& value, TSimCommandLine& c
 TSimCommandLine ParseSimArgs(const std::vector<std::string>& args) {
   TSimCommandLine cl;
   std::set<std::string> given;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const TOptionSpec* spec = nullptr;
-    std::string value;
-    bool has_value = false;
-    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-      std::string name = arg.substr(2);
-      const size_t eq = name.find('=');
-      if (eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name.resize(eq);
-        has_value = true;
-      }
-      spec = FindLong(name);
-      if (spec == nullptr) throw TUsageError("unknown option --" + name);
-    } else if (arg.size() == 2 && arg[0] == '-') {
-      spec = FindShort(arg[1]);
-      if (spec == nullptr) throw TUsageError("unknown option " + arg);
-    } else {
-      throw TUsageError("unexpected argument \"" + arg + "\"");
-    }
-    const std::string name = spec->Name;
-    if (spec->Arg != nullptr && !has_value) {
-      if (i + 1 >= args.size()) throw TUsageError("--" + name + " needs a value " + spec->Arg);
-      value = args[++i];
-    } else if (spec->Arg == nullptr && has_value) {
-      throw TUsageError("--" + name + " takes no value");
-    }
-    if (name != "channel" && !given.insert(name).second) {
-      throw TUsageError("--" + name + " given twice");
-    }
-    Apply(name, value, cl);
-    if (cl.Mode != TSimCommandLine::EMode::Run) return cl;
+  try {
+    given = cli::ReadArgs(kOptions, args, {.Repeatable = {"channel"}},
+                          [&cl](const TOptionSpec& spec, const std::string& value) {
+                            Apply(spec.Name, value, cl);
+                            return cl.Mode == TSimCommandLine::EMode::Run;
+                          })
+                .Given;
+  } catch (const cli::TOptionError& e) {
+    throw TUsageError(e.what());
   }
+  if (cl.Mode != TSimCommandLine::EMode::Run) return cl;
 
   const TServerOptions& s = cl.Server;
   bool generated = s.DefaultSource.Kind == TSourceSpec::EKind::Generator;
@@ -364,18 +280,7 @@ std::string SimHelpText() {
          "video parameter requests, streams a record file (or a generated test pattern) as\n"
          "play packages with keep-alives, and injects faults on request. Every request is\n"
          "logged as one JSON line with every field decoded.\n";
-  for (const TOptionSpec& o : kOptions) {
-    if (o.Name[0] == '\0') {
-      out << "\n" << o.Help << "\n";
-      continue;
-    }
-    std::string left = "  ";
-    left += o.Short ? std::string("-") + o.Short + ", " : std::string("    ");
-    left += std::string("--") + o.Name;
-    if (o.Arg) left += std::string(" ") + o.Arg;
-    out << left;
-    AppendWrapped(out, left.size(), 30, o.Help);
-  }
+  cli::AppendOptionHelp(out, kOptions, 30);
   out << "\nStream packages (code 0x80050102): the stream head as frame type 128 (the file's\n"
          "64-byte head, or the default stream head), then one package per frame carrying\n"
          "the whole frame (64-byte frame head, payload, overlay records): key video frames\n"
