@@ -1,29 +1,27 @@
 // Lines per second through the diagnostic log, with one and with four writer threads.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "common/service_log_file.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
 std::unique_ptr<TServiceLogFile> g_log;
-std::string g_dir;
+std::unique_ptr<quvi_test::TTempDir> g_dir;
 
 void OpenLog(const benchmark::State&) {
-  char tmpl[] = "/tmp/quvi_bench_log_XXXXXX";
-  g_dir = ::mkdtemp(tmpl);
-  g_log = std::make_unique<TServiceLogFile>(g_dir + "/bench.log");
+  g_dir = std::make_unique<quvi_test::TTempDir>("quvi_bench_log");
+  g_log = std::make_unique<TServiceLogFile>(g_dir->Path("bench.log"));
   g_log->MaxSize = 64ll << 20;
   g_log->Start();
 }
 
 void CloseLog(const benchmark::State&) {
   g_log.reset();
-  std::system(("rm -rf " + g_dir).c_str());
+  g_dir.reset();
 }
 
 void BM_LogWrite(benchmark::State& state) {

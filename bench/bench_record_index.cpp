@@ -21,7 +21,7 @@ std::string g_path;
 
 void WriteFile(const benchmark::State&) {
   g_dir = std::make_unique<zrplay::TTempDir>();
-  g_path = g_dir->File("hour.rec");
+  g_path = g_dir->Path("hour.rec");
   zrplay::TTestRecordFile file;
   file.FileHead();
   for (int i = 0; i < kFrames; ++i) {

@@ -4,22 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "platform/process.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quvi_test::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;
@@ -38,13 +32,9 @@ int64_t FileSize(const std::string& path) {
 
 class ServiceLogFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quvi_log_XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    path_ = dir_ + "/host_ZrPlay_Standard.log";
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-  std::string dir_, path_;
+  quvi_test::TTempDir temp_{"quvi_log"};
+  const std::string dir_ = temp_.Path();
+  const std::string path_ = temp_.Path("host_ZrPlay_Standard.log");
 };
 
 const char* const kStamp = R"(\d{4}-\d{2}-\d{2} (?:1?\d|2[0-3]):\d{2}:\d{2} \d{3})";

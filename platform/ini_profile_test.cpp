@@ -4,26 +4,18 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+
+#include "tests/support/test_files.h"
 
 namespace plat {
 namespace {
 
 class IniProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quvi_ini_XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    file_ = dir_ + "/sub/test.ini";
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-  std::string Contents() {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string dir_, file_;
+  std::string Contents() const { return quvi_test::ReadFile(file_); }
+  quvi_test::TTempDir temp_{"quvi_ini"};
+  const std::string dir_ = temp_.Path();
+  std::string file_ = temp_.Path("sub/test.ini");
 };
 
 TEST_F(IniProfileTest, MissingFileGivesDefaultAndWriteCannotCreateMissingFolder) {

@@ -6,38 +6,31 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <vector>
 
 #include "platform/process.h"
+#include "tests/support/test_files.h"
 
 namespace zrplay {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quvi_test::ReadFile;
 
 // Runs in a scratch current folder, where "nodebug.ini" may be placed.
 class PlayerLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/quvi_plog_XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
     char cwd[4096];
     old_cwd_ = ::getcwd(cwd, sizeof cwd);
-    ASSERT_EQ(::chdir(dir_.c_str()), 0);
+    ASSERT_EQ(::chdir(dir_.Path().c_str()), 0);
     ::unlink(PlayerLogPath().c_str());
   }
   void TearDown() override {
     StopPlayerLog();
     ::chdir(old_cwd_.c_str());
-    std::system(("rm -rf " + dir_).c_str());
   }
-  std::string dir_, old_cwd_;
+  quvi_test::TTempDir dir_{"quvi_plog"};
+  std::string old_cwd_;
 };
 
 TEST_F(PlayerLogTest, LogIsNamedAfterTheHostProgram) {

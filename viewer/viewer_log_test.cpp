@@ -3,19 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
+
+#include "tests/support/test_files.h"
 
 namespace viewer {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quvi_test::ReadFile;
 
 TEST(ViewerLogTest, FirstMessageCreatesTheLogBesideTheHostWithItsStartLine) {
   const std::string marker = "viewer log marker " + std::to_string(::getpid());

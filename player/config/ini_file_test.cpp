@@ -4,29 +4,20 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "tests/support/test_files.h"
 
 namespace zrplay {
 namespace {
 
 class KVIniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quvi_kvini_XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    file_ = dir_ + "/test.ini";
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
   void Store(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-  std::string Contents() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string dir_, file_;
+  std::string Contents() const { return quvi_test::ReadFile(file_); }
+  quvi_test::TTempDir temp_{"quvi_kvini"};
+  const std::string dir_ = temp_.Path();
+  const std::string file_ = temp_.Path("test.ini");
 };
 
 TEST_F(KVIniFileTest, MissingKeysAreWrittenBackInTheirStoredForm) {

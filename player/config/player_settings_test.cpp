@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -14,6 +13,7 @@
 #include "platform/ini_profile.h"
 #include "platform/process.h"
 #include "player/config/test_log_capture.h"
+#include "tests/support/test_files.h"
 
 namespace zrplay {
 namespace {
@@ -69,28 +69,17 @@ uint32_t Blue(uint32_t c) {
 
 class PlayerSettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quvi_settings_XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    file_ = dir_ + "/OrnConfig.ini";
-  }
-  void TearDown() override {
-    ::chmod(file_.c_str(), 0644);
-    std::system(("rm -rf " + dir_).c_str());
-  }
+  void TearDown() override { ::chmod(file_.c_str(), 0644); }
   void Store(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-  std::string Contents() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Contents() const { return quvi_test::ReadFile(file_); }
   static int CountLinesStartingWith(const std::vector<std::string>& lines,
                                     const std::string& start) {
     return static_cast<int>(std::count_if(
         lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
   }
-  std::string dir_, file_;
+  quvi_test::TTempDir temp_{"quvi_settings"};
+  const std::string dir_ = temp_.Path();
+  const std::string file_ = temp_.Path("OrnConfig.ini");
 };
 
 TEST_F(PlayerSettingsTest, FirstLoadCreatesTheCompleteFileWithDefaults) {

@@ -4,12 +4,12 @@
 
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/player_log.h"
+#include "tests/support/test_files.h"
 
 namespace zrplay {
 
@@ -29,9 +29,7 @@ class TLogCapture {
 
   // Texts of the "@local:" lines, in order.
   std::vector<std::string> Lines() const {
-    std::ifstream in(PlayerLogPath(), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
+    std::istringstream all(quvi_test::ReadFile(PlayerLogPath()));
     std::vector<std::string> lines;
     std::string line;
     while (std::getline(all, line)) {

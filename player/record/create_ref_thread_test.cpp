@@ -101,7 +101,7 @@ class CreateRefThreadTest : public ::testing::Test {
   }
 
   TTempDir dir_;
-  std::string path_ = dir_.File("rec.dat");
+  std::string path_ = dir_.Path("rec.dat");
   TGatedLog log_;
   std::shared_ptr<TFileReader> reader_ = std::make_shared<TFileReader>();
 };
@@ -148,7 +148,7 @@ TEST_F(CreateRefThreadTest, TheReaderOutlivesItsOwnerUntilTheThreadHasFinished) 
 }
 
 TEST_F(CreateRefThreadTest, ABuildWhoseFileIsClosedOrReplacedMeanwhileIsDiscarded) {
-  const std::string other = dir_.File("other.dat");
+  const std::string other = dir_.Path("other.dat");
   TTestRecordFile().FileHead().Frame({}).Save(other);
   for (const bool replace : {false, true}) {
     SCOPED_TRACE(replace);

@@ -45,7 +45,7 @@ class FileReaderTest : public ::testing::Test {
   }
 
   TTempDir dir_;
-  std::string path_ = dir_.File("rec.dat");
+  std::string path_ = dir_.Path("rec.dat");
   TFileReader reader_;
   std::vector<std::string> log_;
 };
@@ -260,8 +260,8 @@ TEST_F(FileReaderTest, OpenKeepsTheCurrentFileForAMissingPathAndClosesItOtherwis
   file.FileHead().Frame(Video(kT0)).Frame(Video(kT0 + 1));
   ASSERT_TRUE(Index(file));
 
-  ::mkdir(dir_.File("folder").c_str(), 0700);
-  for (const std::string& path : {std::string(), dir_.File("missing"), dir_.File("folder")}) {
+  ::mkdir(dir_.Path("folder").c_str(), 0700);
+  for (const std::string& path : {std::string(), dir_.Path("missing"), dir_.Path("folder")}) {
     SCOPED_TRACE(path);
     EXPECT_FALSE(reader_.Open(path));
     EXPECT_EQ(reader_.FrameCount(), 2);
@@ -282,7 +282,7 @@ TEST_F(FileReaderTest, OpenKeepsTheCurrentFileForAMissingPathAndClosesItOtherwis
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(reader_.Open(path_));
     ASSERT_TRUE(reader_.BuildIndex());
-    const std::string other = dir_.File(c.name);
+    const std::string other = dir_.Path(c.name);
     TTestRecordFile().Raw(c.bytes).Save(other);
     EXPECT_EQ(reader_.Open(other), c.opens);
     EXPECT_EQ(reader_.FrameCount(), 0);

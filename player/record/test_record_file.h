@@ -1,19 +1,16 @@
 // TTestRecordFile: assembles small record files byte by byte for the reader's tests and
-// benchmark (file head, frames with chosen heads and payload sizes, raw damage), and
-// TTempDir: a scratch folder removed with its contents. Test and benchmark code only.
+// benchmark (file head, frames with chosen heads and payload sizes, raw damage); TTempDir is
+// the shared scratch folder. Test and benchmark code only.
 #pragma once
-
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "player/channel/frame_head.h"
+#include "tests/support/test_files.h"
 
 namespace zrplay {
 
@@ -65,23 +62,6 @@ class TTestRecordFile {
   std::string bytes_;
 };
 
-class TTempDir {
- public:
-  TTempDir() {
-    char tmpl[] = "/tmp/quvi_record_XXXXXX";
-    const char* made = ::mkdtemp(tmpl);
-    path_ = made != nullptr ? made : "/tmp";
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TTempDir = quvi_test::TTempDir;
 
 }  // namespace zrplay

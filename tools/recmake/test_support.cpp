@@ -6,8 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "tools/recmake/annexb.h"
@@ -15,17 +13,6 @@
 #include "tools/recmake/test_pattern.h"
 
 namespace recmake::test {
-
-TTempDir::TTempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "recmake_test_XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  dir_ = tmpl;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
 
 std::vector<const TRecordFrame*> TRecordFile::Video() const {
   std::vector<const TRecordFrame*> v;

@@ -7,20 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "tools/recmake/av_util.h"
 #include "tools/recmake/record_frame.h"
 
 namespace recmake::test {
 
-class TTempDir {
- public:
-  TTempDir();
-  ~TTempDir();
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
- private:
-  std::string dir_;
-};
+using TTempDir = quvi_test::TTempDir;
 
 struct TRecordFile {
   bool HasFileHead = false;

@@ -1,11 +1,9 @@
 #include "tools/streamsim/test_support.h"
 
 #include <netinet/in.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -41,17 +39,6 @@ std::string TMemoryLog::WaitFor(const std::vector<std::string>& pieces) const {
     return false;
   });
   return found;
-}
-
-TTempDir::TTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "streamsim-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
 }
 
 TBytes ReadFile(const std::string& path) {

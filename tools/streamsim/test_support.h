@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_files.h"
 #include "tools/recmake/record_frame.h"
 #include "tools/streamsim/event_log.h"
 #include "tools/streamsim/server.h"
@@ -37,15 +38,7 @@ class TMemoryLog : public TEventLog {
   std::vector<std::string> lines_;
 };
 
-class TTempDir {
- public:
-  TTempDir();
-  ~TTempDir();
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
- private:
-  std::string dir_;
-};
+using TTempDir = quvi_test::TTempDir;
 
 // A small record file: a key video frame, audio, a video frame with two overlay records,
 // audio, and a last video frame, step_us apart, written with recmake's writer.

@@ -4,11 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "tests/support/test_files.h"
 #include "viewer/viewer_log.h"
 
 namespace viewer {
@@ -24,12 +24,7 @@ class TCountedPackage : public TAbstractPackage {
   std::atomic<int>& destroyed_;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quvi_test::ReadFile;
 
 TEST(ProtectedSectionTest, DestroyingItDestroysThePackagesStillQueued) {
   std::atomic<int> destroyed{0};

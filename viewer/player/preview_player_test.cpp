@@ -4,11 +4,10 @@
 #include <unistd.h>
 
 #include <climits>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "tests/support/test_files.h"
 #include "viewer/pipeline/protected_section.h"
 #include "viewer/player/ostra_nv_preview_player.h"
 #include "viewer/player/testing/player_test_support.h"
@@ -243,12 +242,7 @@ class RecordFile {
   ~RecordFile() { ::unlink(path_.c_str()); }
   int Release() { return fd_; }
   const std::string& Path() const { return path_; }
-  std::string Contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Contents() const { return quvi_test::ReadFile(path_); }
 
  private:
   std::string path_;
