@@ -15,8 +15,8 @@
 
 #include "common/viewer_utils.h"
 #include "platform/messages.h"
-#include "viewer/pipeline/pipeline_model.h"
 #include "viewer/pipeline/protected_section.h"
+#include "viewer/pipeline/test_pipeline_model.h"
 #include "viewer/protocol/exceptions.h"
 #include "viewer/protocol/preview_communicator.h"
 #include "viewer/protocol/requests.h"
@@ -25,22 +25,14 @@
 
 namespace {
 
-class TFixedModel : public viewer::TPipelineModel {
- public:
-  std::string DVRID() override { return "12345"; }
-  int32_t LinkMode() override { return 1; }
-  int32_t PortNo() override { return 0; }
-  int32_t ChannelNo() override { return 7; }
-  bool Playing() override { return true; }
-  bool DropWhenFull() override { return true; }
-  uint32_t LastDataTick() override { return 0; }
-  void MarkDataTime() override {}
-  void SetStatus(int32_t) override {}
-  void NotifyStatus(int32_t) override {}
-  void FirePlayEnd() override {}
-  bool AudioPlaying() override { return false; }
-  void OpenSound() override {}
-};
+// The identity the request on the wire must carry.
+viewer::test_support::TTestPipelineModel FixedModel() {
+  viewer::test_support::TTestPipelineModel model;
+  model.dvrid = "12345";
+  model.link_mode = 1;
+  model.channel_no = 7;
+  return model;
+}
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -96,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The answer must fit in the socket pair's buffer, which is written before the read.
   if (size > 65536) return 0;
   static viewer::TProtectedSection section;
-  static TFixedModel model;
+  static viewer::test_support::TTestPipelineModel model = FixedModel();
   static const plat::HWND window = plat::CreateWindowHandle();
 
   int fds[2];

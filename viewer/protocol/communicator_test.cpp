@@ -13,8 +13,8 @@
 
 #include "platform/messages.h"
 #include "platform/time.h"
-#include "viewer/pipeline/pipeline_model.h"
 #include "viewer/pipeline/protected_section.h"
+#include "viewer/pipeline/test_pipeline_model.h"
 #include "viewer/protocol/exceptions.h"
 #include "viewer/protocol/loopback_peer.h"
 #include "viewer/protocol/packages.h"
@@ -28,23 +28,15 @@
 namespace viewer {
 namespace {
 
+using test_support::BE32;
+using test_support::ConnectClient;
+using test_support::Join;
 using test_support::TLoopbackListener;
 using test_support::TLoopbackPeer;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int32_t kMarker = 0x5A5A1234;
 constexpr size_t kOpenRequestSize = 162;
-
-Bytes BE32(uint32_t v) {
-  return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
 
 // An open answer of the given total length: head with code and status, then the words.
 Bytes Answer(uint32_t code, int32_t status, std::initializer_list<int32_t> words = {}) {
@@ -56,36 +48,13 @@ Bytes Answer(uint32_t code, int32_t status, std::initializer_list<int32_t> words
   return EncodeResponse(code, status, body.data(), body.size());
 }
 
-// The few model values the communicator reads; everything else is inert.
-class TTestModel : public TPipelineModel {
- public:
-  std::string DVRID() override { return dvrid; }
-  int32_t LinkMode() override { return link_mode; }
-  int32_t PortNo() override { return 0; }
-  int32_t ChannelNo() override { return 0; }
-  bool Playing() override { return true; }
-  bool DropWhenFull() override { return true; }
-  uint32_t LastDataTick() override { return 0; }
-  void MarkDataTime() override {}
-  void SetStatus(int32_t) override {}
-  void NotifyStatus(int32_t) override {}
-  void FirePlayEnd() override {}
-  bool AudioPlaying() override { return false; }
-  void OpenSound() override {}
-
-  std::string dvrid = "-1";
-  int32_t link_mode = 0;
-};
-
 // A preview communicator on a loopback connection whose far end runs on its own thread, and
 // a notification window owned by the test thread.
 class PreviewSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    client_.Host = "127.0.0.1";
-    client_.Port = listener_.Port();
-    ASSERT_TRUE(client_.Connect());
-    peer_ = std::make_unique<TLoopbackPeer>(listener_.Accept());
+    peer_ = ConnectClient(client_, listener_);
+    ASSERT_NE(peer_, nullptr);
     window_ = plat::CreateWindowHandle();
     comm_.Client = &client_;
     comm_.ProtectedSection = &section_;
@@ -137,7 +106,7 @@ class PreviewSession : public ::testing::Test {
   Bytes received_;
   plat::HWND window_ = 0;
   TProtectedSection section_;
-  TTestModel model_;
+  test_support::TTestPipelineModel model_;
   TOstraNvPreviewCommunicator comm_;
 };
 
@@ -151,7 +120,9 @@ struct AnswerCase {
 };
 
 // Test listings name a row by its name rather than by its bytes.
-void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::vector<AnswerCase> AnswerCases() {
   const uint32_t ok = wire::kOpenLiveResponse;

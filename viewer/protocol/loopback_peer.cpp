@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "viewer/protocol/socket_client.h"
+
 namespace viewer::test_support {
 
 namespace {
@@ -102,6 +104,24 @@ void TLoopbackPeer::Reset() {
 void TLoopbackPeer::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+std::unique_ptr<TLoopbackPeer> ConnectClient(TKvTCPClientObj& client, TLoopbackListener& listener) {
+  client.Host = "127.0.0.1";
+  client.Port = listener.Port();
+  if (!client.Connect()) return nullptr;
+  return std::make_unique<TLoopbackPeer>(listener.Accept());
+}
+
+std::vector<uint8_t> BE32(uint32_t v) {
+  return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> all;
+  for (const std::vector<uint8_t>& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
 }
 
 }  // namespace viewer::test_support

@@ -1,11 +1,18 @@
 // Test and benchmark support: a listener on 127.0.0.1 and the far side of an accepted
-// connection, so the socket layer is exercised over real loopback sockets. One thread at a
-// time per object; each owns its socket. Failures throw std::runtime_error.
+// connection, so the socket layer is exercised over real loopback sockets, and the byte
+// building the far side's answers need. One thread at a time per object; each owns its
+// socket. Failures throw std::runtime_error.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <vector>
+
+namespace viewer {
+class TKvTCPClientObj;
+}
 
 namespace viewer::test_support {
 
@@ -50,5 +57,13 @@ class TLoopbackPeer {
  private:
   int fd_;
 };
+
+// Connects client to a fresh connection of the listener and returns its far side; nullptr
+// when the client cannot connect.
+std::unique_ptr<TLoopbackPeer> ConnectClient(TKvTCPClientObj& client, TLoopbackListener& listener);
+
+// A word in network byte order, and parts joined in order.
+std::vector<uint8_t> BE32(uint32_t v);
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts);
 
 }  // namespace viewer::test_support

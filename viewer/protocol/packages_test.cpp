@@ -15,20 +15,12 @@
 namespace viewer {
 namespace {
 
+using test_support::BE32;
+using test_support::ConnectClient;
+using test_support::Join;
 using test_support::TLoopbackListener;
 using test_support::TLoopbackPeer;
 using Bytes = std::vector<uint8_t>;
-
-Bytes BE32(uint32_t v) {
-  return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
 
 Bytes Pattern(size_t n) {
   Bytes b(n);
@@ -42,10 +34,8 @@ constexpr int32_t kMarker = 0x5A5A1234;
 class PackageReading : public ::testing::Test {
  protected:
   void SetUp() override {
-    client_.Host = "127.0.0.1";
-    client_.Port = listener_.Port();
-    ASSERT_TRUE(client_.Connect());
-    peer_ = std::make_unique<TLoopbackPeer>(listener_.Accept());
+    peer_ = ConnectClient(client_, listener_);
+    ASSERT_NE(peer_, nullptr);
   }
   void TearDown() override {
     if (sender_.joinable()) sender_.join();

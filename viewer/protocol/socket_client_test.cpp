@@ -16,6 +16,7 @@
 namespace viewer {
 namespace {
 
+using test_support::ConnectClient;
 using test_support::TLoopbackListener;
 using test_support::TLoopbackPeer;
 using Clock = std::chrono::steady_clock;
@@ -48,10 +49,8 @@ std::string MessageOf(F&& f) {
 class ConnectedClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    client_.Host = "127.0.0.1";
-    client_.Port = listener_.Port();
-    ASSERT_TRUE(client_.Connect());
-    peer_ = std::make_unique<TLoopbackPeer>(listener_.Accept());
+    peer_ = ConnectClient(client_, listener_);
+    ASSERT_NE(peer_, nullptr);
   }
 
   TLoopbackListener listener_;
