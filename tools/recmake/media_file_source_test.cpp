@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/recmake/record_file_writer.h"
 #include "tools/recmake/test_support.h"
 
 namespace recmake {
@@ -16,11 +15,7 @@ const int64_t kStart = 1733819400LL * 1000000;
 
 TRecordFile Convert(const TFileSourceOptions& options, const std::string& out) {
   TMediaFileSource source(options);
-  TRecordFileWriter writer(out);
-  TRecordFrame f;
-  while (source.Next(f)) writer.Write(f);
-  writer.Close();
-  return test::ReadRecordFile(out);
+  return test::WriteAndReadBack(source, out);
 }
 
 TFileSourceOptions From(const std::string& path) {

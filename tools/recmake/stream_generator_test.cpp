@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "tools/recmake/record_file_writer.h"
 #include "tools/recmake/test_pattern.h"
 #include "tools/recmake/test_support.h"
 
@@ -18,11 +17,7 @@ const int64_t kStart = 1733819400LL * 1000000;  // 2024-12-10 08:30:00
 
 TRecordFile Generate(const TGeneratorOptions& options, const std::string& path) {
   TStreamGenerator gen(options);
-  TRecordFileWriter writer(path);
-  TRecordFrame f;
-  while (gen.Next(f)) writer.Write(f);
-  writer.Close();
-  return test::ReadRecordFile(path);
+  return test::WriteAndReadBack(gen, path);
 }
 
 void ExpectTimesInOrder(const TRecordFile& file) {

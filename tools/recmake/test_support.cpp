@@ -10,6 +10,7 @@
 
 #include "tools/recmake/annexb.h"
 #include "tools/recmake/record_file_reader.h"
+#include "tools/recmake/record_file_writer.h"
 #include "tools/recmake/test_pattern.h"
 
 namespace recmake::test {
@@ -45,6 +46,14 @@ TRecordFile ReadRecordFile(const std::string& path) {
   while ((r = reader.Next(f)) == TRecordFileReader::EResult::Frame) file.Frames.push_back(f);
   if (r == TRecordFileReader::EResult::Error) file.Error = reader.ErrorText();
   return file;
+}
+
+TRecordFile WriteAndReadBack(TFrameSource& source, const std::string& path) {
+  TRecordFileWriter writer(path);
+  TRecordFrame f;
+  while (source.Next(f)) writer.Write(f);
+  writer.Close();
+  return ReadRecordFile(path);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "tests/support/test_files.h"
 #include "tools/recmake/av_util.h"
+#include "tools/recmake/frame_source.h"
 #include "tools/recmake/record_frame.h"
 
 namespace recmake::test {
@@ -25,6 +26,8 @@ struct TRecordFile {
   std::vector<const TRecordFrame*> Audio() const;
 };
 TRecordFile ReadRecordFile(const std::string& path);
+// Writes every frame of the source to path with recmake's writer, then reads the file back.
+TRecordFile WriteAndReadBack(TFrameSource& source, const std::string& path);
 
 // Decodes the payloads in order with a fresh decoder; returns the size of every picture
 // (width, height) it gave. Throws when the decoder reports an error.
