@@ -38,13 +38,7 @@ class ChannelInputTest : public ::testing::Test {
     return channel.InputVideoData(block.data(), static_cast<int32_t>(block.size()));
   }
   // Lines of this channel, without the prefix; lines of others (hex dumps) left out.
-  std::vector<std::string> ChannelLines() const {
-    std::vector<std::string> out;
-    for (const std::string& line : log_.Lines()) {
-      if (line.rfind(kPrefix, 0) == 0) out.push_back(line.substr(kPrefix.size()));
-    }
-    return out;
-  }
+  std::vector<std::string> ChannelLines() const { return log_.LinesAfter(kPrefix); }
 
   TSettingsScope settings_;
   TFakeVideoDecoder decoder_;

@@ -69,13 +69,7 @@ class ChannelVdecTest : public ::testing::Test {
     ASSERT_NE(VDEC_SetDecodeCallBack(vendor_port_, &TPictureSink::Hook, &sink), 0);
     ASSERT_NE(VDEC_Play(vendor_port_, 0), 0);
   }
-  std::vector<std::string> ChannelLines() const {
-    std::vector<std::string> out;
-    for (const std::string& line : log_.Lines()) {
-      if (line.rfind(prefix_, 0) == 0) out.push_back(line.substr(prefix_.size()));
-    }
-    return out;
-  }
+  std::vector<std::string> ChannelLines() const { return log_.LinesAfter(prefix_); }
 
   TSettingsScope settings_;
   TLogLines log_;

@@ -100,6 +100,14 @@ class TLogLines {
     std::lock_guard lock(lock_);
     return lines_;
   }
+  // The lines that start with prefix (one channel's), without it.
+  std::vector<std::string> LinesAfter(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& line : Lines()) {
+      if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
+    }
+    return out;
+  }
   void Clear() {
     std::lock_guard lock(lock_);
     lines_.clear();
