@@ -62,6 +62,7 @@ TConnectionThread::~TConnectionThread() {
   // The owner normally stopped and waited for the thread; never free what it still uses.
   if (Started() && !Finished()) {
     RequestStop();
+    if (ProtectedSection != nullptr) ProtectedSection->BlockingQueue.Unblock();
     WaitFor();
   }
   try {
@@ -394,7 +395,9 @@ void TConnectionThread::ProbeVideo(const TAbstractPackage& package) {
 void TConnectionThread::DropFramesIfFull() {
   if (ProtectedSection == nullptr || Model == nullptr || !Model->DropWhenFull()) return;
   TPackageQueue& queue = ProtectedSection->BlockingQueue;
-  if (!queue.IsFull()) return;
+  // A snapshot without the queue's lock: this thread is the only writer, so the queue cannot
+  // fill up behind it, and a package the play thread takes meanwhile only makes room.
+  if (queue.Count() < queue.Capacity()) return;
   for (;;) {
     std::unique_ptr<TAbstractPackage> dropped;
     int32_t tag = 0;

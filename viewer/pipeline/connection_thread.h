@@ -63,8 +63,8 @@ class TConnectionThread : public plat::TThread {
 
   // Takes the communicator and creates the stream connection; the thread stays suspended.
   explicit TConnectionThread(std::unique_ptr<TCommunicator> communicator);
-  // Stops and waits for the thread if the owner has not, then frees the communicator and
-  // the stream connection, logging each step.
+  // If the owner has not stopped the thread, stops it (closing the queue as well) and waits
+  // for it; then frees the communicator and the stream connection, logging each step.
   ~TConnectionThread() override;
 
   // Window thread: clears Active, terminates the thread and disconnects the stream

@@ -776,5 +776,20 @@ TEST_F(ConnectionThreadTest, DestructionLogsItsStepsWithThePrefix) {
   EXPECT_TRUE(WaitUntil([&] { return server_->ClosedByClient() == 1; }));
 }
 
+TEST_F(ConnectionThreadTest, DestroyingARunningThreadStopsItFirst) {
+  model_.Drop = false;
+  Serve({[](TConnection& c) {
+    c.Handshake();
+    c.Play(kFrameHead, 0);
+    for (int i = 1; i <= 101; ++i) c.Play(kFrameVideo, static_cast<uint8_t>(i));
+    c.Stall();
+  }});
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingWriters() == 1; }));
+  thread_.reset();  // blocked in a put into the full queue: must not hang
+  EXPECT_EQ(log_.CountExact("free connection thread<--"), 1);
+  EXPECT_TRUE(WaitUntil([&] { return server_->ClosedByClient() == 1; }));
+}
+
 }  // namespace
 }  // namespace viewer
