@@ -124,24 +124,30 @@ bool TConnectionThread::PlayerActive() const {
 
 void TConnectionThread::Execute() {
   while (!Terminated()) {
-    try {
-      if (RunCycle()) break;
-    } catch (const std::exception& e) {
-      Log("Exception occur in TConnectionThread.Execute. connectThread:0x" + ObjectId() +
-          ", E=" + e.what());
-    } catch (...) {
-      Log("Exception occur in TConnectionThread.Execute. connectThread:0x" + ObjectId() +
-          ", E=unknown exception");
-    }
-    // Also after a failed cycle, so that a failing step cannot make the thread spin.
-    try {
+    bool end = false;
+    RunLogged([&] { end = RunCycle(); });
+    if (end) break;
+    // Also after a failed cycle, so that a step failing every time cannot make the thread spin.
+    RunLogged([&] {
       if (Active) PauseBetweenCycles();
-      if (!ModelPlaying()) break;
-    } catch (const std::exception& e) {
-      Log("Exception occur in TConnectionThread.Execute. connectThread:0x" + ObjectId() +
-          ", E=" + e.what());
-    }
+      end = !ModelPlaying();
+    });
+    if (end) break;
   }
+}
+
+void TConnectionThread::RunLogged(const std::function<void()>& step) {
+  std::string message;
+  try {
+    step();
+    return;
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+    message = "unknown exception";
+  }
+  Log("Exception occur in TConnectionThread.Execute. connectThread:0x" + ObjectId() +
+      ", E=" + message);
 }
 
 bool TConnectionThread::RunCycle() {

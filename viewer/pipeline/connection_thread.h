@@ -120,6 +120,8 @@ class TConnectionThread : public plat::TThread {
   // One pass of Execute's loop: a cycle (unless Active is false) and the disconnect step.
   // True when the thread is to end.
   bool RunCycle();
+  // Runs a step of Execute's loop; a failure is logged and the loop goes on.
+  void RunLogged(const std::function<void()>& step);
   void RunReplayHooks();
   void DoExecute();
   bool ConnectWithRetries();

@@ -776,6 +776,17 @@ TEST_F(ConnectionThreadTest, DestructionLogsItsStepsWithThePrefix) {
   EXPECT_TRUE(WaitUntil([&] { return server_->ClosedByClient() == 1; }));
 }
 
+TEST_F(ConnectionThreadTest, AFailingCycleIsLoggedAndStillPausedAfter) {
+  thread_->TryTimes = 0;
+  thread_->OnDisConnected = [](TPipelineModel&) { throw EViewerException("handler broke"); };
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return log_.Count(", E=handler broke") >= 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(thread_->RunCount(), 1) << "the next cycle started without the pause";
+  StopView();
+  EXPECT_EQ(log_.Count("Exception occur in TConnectionThread.Execute. connectThread:0x"), 1);
+}
+
 TEST_F(ConnectionThreadTest, DestroyingARunningThreadStopsItFirst) {
   model_.Drop = false;
   Serve({[](TConnection& c) {
