@@ -29,12 +29,12 @@ class ChannelInputTest : public ::testing::Test {
     channel->ResetForPlay();
     return channel;
   }
-  int32_t Input(TChannel& channel, const TBlockSpec& spec) {
-    const std::vector<uint8_t> block = MakeBlock(spec);
+  int32_t Input(TChannel& channel, const TBlockSpec& desc) {
+    const std::vector<uint8_t> block = MakeBlock(desc);
     return channel.InputData(block.data(), static_cast<int32_t>(block.size()));
   }
-  int32_t Feed(TChannel& channel, const TBlockSpec& spec) {
-    const std::vector<uint8_t> block = MakeBlock(spec);
+  int32_t Feed(TChannel& channel, const TBlockSpec& desc) {
+    const std::vector<uint8_t> block = MakeBlock(desc);
     return channel.InputVideoData(block.data(), static_cast<int32_t>(block.size()));
   }
   // Lines of this channel, without the prefix; lines of others (hex dumps) left out.
@@ -254,8 +254,8 @@ TEST_F(ChannelInputTest, FramesFortyMillisecondsApartStayAtTwentyFiveOverALongRu
   constexpr int kFrames = 9000;  // six minutes
   uint32_t last_stamp = 0;
   for (int i = 0; i < kFrames; ++i) {
-    const TBlockSpec spec = At(start, int64_t{i} * 40);
-    ASSERT_EQ(Feed(*channel, spec), 1);
+    const TBlockSpec desc = At(start, int64_t{i} * 40);
+    ASSERT_EQ(Feed(*channel, desc), 1);
     if (i > 0) {
       ASSERT_EQ(channel->Timing().FrameRate(), 25) << "frame " << i;
       ASSERT_EQ(channel->Timing().CurrentStamp() - last_stamp, 40u) << "frame " << i;

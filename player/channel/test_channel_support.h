@@ -149,7 +149,7 @@ inline std::vector<uint8_t> MakeBlock(const TBlockSpec& s) {
   return block;
 }
 
-// A block's capture time moved on by ms milliseconds from the spec's.
+// A block's capture time moved on by ms milliseconds from its description's.
 inline TBlockSpec At(TBlockSpec s, int64_t ms) {
   const int64_t us = int64_t{s.microseconds} + ms * 1000;
   int64_t seconds = us / 1000000;

@@ -29,7 +29,7 @@ TReadResult ReadArgs(TOptionTable table, const std::vector<std::string>& args,
   TReadResult result;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const TOptionSpec* spec = nullptr;
+    const TOptionSpec* option = nullptr;
     std::string value;
     bool has_value = false;
     if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
@@ -40,15 +40,15 @@ TReadResult ReadArgs(TOptionTable table, const std::vector<std::string>& args,
         name.resize(eq);
         has_value = true;
       }
-      spec = FindLong(table, name);
-      if (spec == nullptr) throw TOptionError("unknown option --" + name);
+      option = FindLong(table, name);
+      if (option == nullptr) throw TOptionError("unknown option --" + name);
     } else if (arg == "--" && rules.Positionals) {
       result.Positionals.insert(result.Positionals.end(),
                                 args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       break;
     } else if (arg.size() == 2 && arg[0] == '-') {
-      spec = FindShort(table, arg[1]);
-      if (spec == nullptr) throw TOptionError("unknown option " + arg);
+      option = FindShort(table, arg[1]);
+      if (option == nullptr) throw TOptionError("unknown option " + arg);
     } else if (!rules.Positionals) {
       throw TOptionError("unexpected argument \"" + arg + "\"");
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -57,17 +57,17 @@ TReadResult ReadArgs(TOptionTable table, const std::vector<std::string>& args,
       result.Positionals.push_back(arg);
       continue;
     }
-    const std::string name = spec->Name;
-    if (spec->Arg != nullptr && !has_value) {
-      if (i + 1 >= args.size()) throw TOptionError("--" + name + " needs a value " + spec->Arg);
+    const std::string name = option->Name;
+    if (option->Arg != nullptr && !has_value) {
+      if (i + 1 >= args.size()) throw TOptionError("--" + name + " needs a value " + option->Arg);
       value = args[++i];
-    } else if (spec->Arg == nullptr && has_value) {
+    } else if (option->Arg == nullptr && has_value) {
       throw TOptionError("--" + name + " takes no value");
     }
     if (!result.Given.insert(name).second && !rules.Repeatable.count(name)) {
       throw TOptionError("--" + name + " given twice");
     }
-    if (!on_option(*spec, value)) break;
+    if (!on_option(*option, value)) break;
   }
   return result;
 }

@@ -46,7 +46,7 @@ struct TReadResult {
 
 // Called for each option in order with its value ("" for a flag); returns false to stop
 // reading (help, version).
-using TOptionHandler = std::function<bool(const TOptionSpec& spec, const std::string& value)>;
+using TOptionHandler = std::function<bool(const TOptionSpec& option, const std::string& value)>;
 
 // Walks args (without the program name): "--name", "--name=value", "--name value", "-x",
 // "-x value". Throws TOptionError for an unknown option, a missing or unwanted value, an

@@ -26,9 +26,9 @@ struct TRead {
 TRead Read(const std::vector<std::string>& args, bool positionals) {
   TRead read;
   read.Result = ReadArgs(kTable, args, {.Repeatable = {"tag"}, .Positionals = positionals},
-                         [&](const TOptionSpec& spec, const std::string& value) {
-                           read.Options.emplace_back(spec.Name, value);
-                           return std::string(spec.Name) != "help";
+                         [&](const TOptionSpec& option, const std::string& value) {
+                           read.Options.emplace_back(option.Name, value);
+                           return std::string(option.Name) != "help";
                          });
   return read;
 }

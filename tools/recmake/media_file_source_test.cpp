@@ -52,7 +52,7 @@ void ExpectTimesInOrder(const TRecordFile& file) {
 
 struct TContainerCase {
   const char* Name;
-  TMediaSpec Spec;
+  TMediaSpec Media;
   size_t VideoFrames;
   uint8_t AudioCodec;  // 0: no audio expected
 };
@@ -84,8 +84,8 @@ TEST(MediaFileSource, KeepsH264AndCarriedAudioFromEveryContainer) {
   };
   for (const TContainerCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    test::WriteMediaFile(c.Spec);
-    TRecordFile file = Convert(From(c.Spec.Path), dir.Path("out.rec"));
+    test::WriteMediaFile(c.Media);
+    TRecordFile file = Convert(From(c.Media.Path), dir.Path("out.rec"));
     ASSERT_EQ(file.Error, "");
     ExpectTimesInOrder(file);
     ASSERT_FALSE(file.Frames.empty());
@@ -99,10 +99,10 @@ TEST(MediaFileSource, KeepsH264AndCarriedAudioFromEveryContainer) {
       continue;
     }
     ASSERT_FALSE(audio.empty());
-    int rate = c.Spec.AudioRate;
+    int rate = c.Media.AudioRate;
     for (const TRecordFrame* a : audio) {
       ASSERT_EQ(a->Head.Codec, c.AudioCodec);
-      ASSERT_EQ(a->Head.AudioChannels, c.Spec.AudioChannels);
+      ASSERT_EQ(a->Head.AudioChannels, c.Media.AudioChannels);
       ASSERT_EQ(a->Head.SampleRate, static_cast<uint32_t>(rate));
       if (c.AudioCodec == 0x89) {
         ASSERT_TRUE(IsAdtsFrame(a->Payload.data(), a->Payload.size()));
@@ -122,10 +122,10 @@ TEST(MediaFileSource, KeepsH264AndCarriedAudioFromEveryContainer) {
 
 TEST(MediaFileSource, KeepsH265FromLengthPrefixedInput) {
   TTempDir dir;
-  TMediaSpec spec{dir.Path("h.mkv"), "matroska", "libx265", true, 192, 128, 25, 10, ""};
-  spec.Seconds = 1;
-  test::WriteMediaFile(spec);
-  TRecordFile file = Convert(From(spec.Path), dir.Path("out.rec"));
+  TMediaSpec media{dir.Path("h.mkv"), "matroska", "libx265", true, 192, 128, 25, 10, ""};
+  media.Seconds = 1;
+  test::WriteMediaFile(media);
+  TRecordFile file = Convert(From(media.Path), dir.Path("out.rec"));
   ASSERT_EQ(file.Error, "");
   auto video = file.Video();
   ASSERT_EQ(video.size(), 25u);
@@ -145,17 +145,17 @@ TEST(MediaFileSource, KeepsH265FromLengthPrefixedInput) {
 
 TEST(MediaFileSource, CodecsNotCarriedNeedReEncodingAndThenConvert) {
   TTempDir dir;
-  TMediaSpec spec{dir.Path("m.mkv"), "matroska", "mpeg4", true, 176, 144, 25, 12, "mp2", 16000};
-  test::WriteMediaFile(spec);
+  TMediaSpec media{dir.Path("m.mkv"), "matroska", "mpeg4", true, 176, 144, 25, 12, "mp2", 16000};
+  test::WriteMediaFile(media);
 
   try {
-    TMediaFileSource source(From(spec.Path));
+    TMediaFileSource source(From(media.Path));
     FAIL() << "MPEG-4 video accepted";
   } catch (const TRecmakeError& e) {
     EXPECT_NE(std::string(e.what()).find("mpeg4"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("--transcode-video"), std::string::npos) << e.what();
   }
-  TFileSourceOptions no_video = From(spec.Path);
+  TFileSourceOptions no_video = From(media.Path);
   no_video.WithVideo = false;
   try {
     TMediaFileSource source(no_video);
@@ -164,7 +164,7 @@ TEST(MediaFileSource, CodecsNotCarriedNeedReEncodingAndThenConvert) {
     EXPECT_NE(std::string(e.what()).find("--audio-codec"), std::string::npos) << e.what();
   }
 
-  TFileSourceOptions o = From(spec.Path);
+  TFileSourceOptions o = From(media.Path);
   o.TranscodeVideo = true;
   o.Video.Threads = 1;
   o.AudioTranscode = EAudioCodec::G711A;
@@ -186,10 +186,10 @@ TEST(MediaFileSource, CodecsNotCarriedNeedReEncodingAndThenConvert) {
 
 TEST(MediaFileSource, DurationLimitsTheFrames) {
   TTempDir dir;
-  TMediaSpec spec{dir.Path("d.mp4"), "mp4", "libx264", true, 160, 120, 25, 25, "aac", 16000};
-  spec.Seconds = 3;
-  test::WriteMediaFile(spec);
-  TFileSourceOptions o = From(spec.Path);
+  TMediaSpec media{dir.Path("d.mp4"), "mp4", "libx264", true, 160, 120, 25, 25, "aac", 16000};
+  media.Seconds = 3;
+  test::WriteMediaFile(media);
+  TFileSourceOptions o = From(media.Path);
   o.MaxDurationSec = 1;
   TRecordFile file = Convert(o, dir.Path("out.rec"));
   EXPECT_EQ(file.Video().size(), 25u);

@@ -218,8 +218,8 @@ TRecmakeOptions ParseRecmakeArgs(const std::vector<std::string>& args) {
   cli::TReadResult read;
   try {
     read = cli::ReadArgs(kOptions, args, {.Repeatable = {"overlay"}, .Positionals = true},
-                         [&](const TOptionSpec& spec, const std::string& value) {
-                           return Apply(spec.Name, value, o, generate, list_path);
+                         [&](const TOptionSpec& option, const std::string& value) {
+                           return Apply(option.Name, value, o, generate, list_path);
                          });
   } catch (const cli::TOptionError& e) {
     throw TUsageError(e.what());

@@ -237,12 +237,12 @@ void FillSamples(AVFrame* f, int64_t first, int rate) {
 
 }  // namespace
 
-void WriteMediaFile(const TMediaSpec& spec) {
-  bool raw_h264 = spec.Format == "h264";
+void WriteMediaFile(const TMediaSpec& media) {
+  bool raw_h264 = media.Format == "h264";
   AVFormatContext* oc_raw = nullptr;
   if (!raw_h264) {
     AvCheck(
-        avformat_alloc_output_context2(&oc_raw, nullptr, spec.Format.c_str(), spec.Path.c_str()),
+        avformat_alloc_output_context2(&oc_raw, nullptr, media.Format.c_str(), media.Path.c_str()),
         "test muxer");
   }
   std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> oc(oc_raw, [](AVFormatContext* c) {
@@ -250,30 +250,30 @@ void WriteMediaFile(const TMediaSpec& spec) {
     if (c->pb) avio_closep(&c->pb);
     avformat_free_context(c);
   });
-  FILE* raw = raw_h264 ? std::fopen(spec.Path.c_str(), "wb") : nullptr;
+  FILE* raw = raw_h264 ? std::fopen(media.Path.c_str(), "wb") : nullptr;
   std::unique_ptr<FILE, int (*)(FILE*)> raw_owner(raw, [](FILE* f) { return f ? fclose(f) : 0; });
 
   TCodecContextPtr venc, aenc;
   AVStream* vst = nullptr;
   AVStream* ast = nullptr;
-  if (!spec.VideoEncoder.empty()) {
-    const AVCodec* c = avcodec_find_encoder_by_name(spec.VideoEncoder.c_str());
+  if (!media.VideoEncoder.empty()) {
+    const AVCodec* c = avcodec_find_encoder_by_name(media.VideoEncoder.c_str());
     venc.reset(avcodec_alloc_context3(c));
-    venc->width = spec.Width;
-    venc->height = spec.Height;
+    venc->width = media.Width;
+    venc->height = media.Height;
     venc->pix_fmt = AV_PIX_FMT_YUV420P;
-    venc->time_base = {1, spec.Fps};
-    venc->framerate = {spec.Fps, 1};
-    venc->gop_size = spec.Gop;
+    venc->time_base = {1, media.Fps};
+    venc->framerate = {media.Fps, 1};
+    venc->gop_size = media.Gop;
     venc->max_b_frames = 0;
     venc->thread_count = 1;
-    if (spec.GlobalHeader) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (media.GlobalHeader) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* o = nullptr;
-    if (spec.VideoEncoder == "libx264") {
+    if (media.VideoEncoder == "libx264") {
       av_dict_set(&o, "preset", "ultrafast", 0);
       av_dict_set(&o, "x264-params", "scenecut=0", 0);
     }
-    if (spec.VideoEncoder == "libx265") {
+    if (media.VideoEncoder == "libx265") {
       av_dict_set(&o, "preset", "ultrafast", 0);
       av_dict_set(&o, "x265-params", "log-level=error:scenecut=0:open-gop=0:bframes=0", 0);
     }
@@ -288,15 +288,15 @@ void WriteMediaFile(const TMediaSpec& spec) {
       std::fwrite(venc->extradata, 1, static_cast<size_t>(venc->extradata_size), raw);
     }
   }
-  if (!spec.AudioEncoder.empty()) {
-    const AVCodec* c = avcodec_find_encoder_by_name(spec.AudioEncoder.c_str());
+  if (!media.AudioEncoder.empty()) {
+    const AVCodec* c = avcodec_find_encoder_by_name(media.AudioEncoder.c_str());
     aenc.reset(avcodec_alloc_context3(c));
-    aenc->sample_rate = spec.AudioRate;
+    aenc->sample_rate = media.AudioRate;
     aenc->sample_fmt = c->sample_fmts[0];
-    av_channel_layout_default(&aenc->ch_layout, spec.AudioChannels);
-    aenc->time_base = {1, spec.AudioRate};
-    if (spec.AudioEncoder == "aac") aenc->bit_rate = 48000;
-    if (spec.AudioEncoder == "mp2") aenc->bit_rate = 64000;
+    av_channel_layout_default(&aenc->ch_layout, media.AudioChannels);
+    aenc->time_base = {1, media.AudioRate};
+    if (media.AudioEncoder == "aac") aenc->bit_rate = 48000;
+    if (media.AudioEncoder == "mp2") aenc->bit_rate = 64000;
     if (oc && (oc->oformat->flags & AVFMT_GLOBALHEADER)) {
       aenc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
@@ -307,7 +307,7 @@ void WriteMediaFile(const TMediaSpec& spec) {
   }
   if (oc) {
     if (!(oc->oformat->flags & AVFMT_NOFILE)) {
-      AvCheck(avio_open(&oc->pb, spec.Path.c_str(), AVIO_FLAG_WRITE), "test output");
+      AvCheck(avio_open(&oc->pb, media.Path.c_str(), AVIO_FLAG_WRITE), "test output");
     }
     AvCheck(avformat_write_header(oc.get(), nullptr), "test header");
   }
@@ -324,25 +324,25 @@ void WriteMediaFile(const TMediaSpec& spec) {
       av_packet_unref(pkt.get());
     }
   };
-  int64_t frames = venc ? std::llround(spec.Seconds * spec.Fps) : 0;
-  int64_t samples = aenc ? std::llround(spec.Seconds * spec.AudioRate) : 0;
+  int64_t frames = venc ? std::llround(media.Seconds * media.Fps) : 0;
+  int64_t samples = aenc ? std::llround(media.Seconds * media.AudioRate) : 0;
   int64_t frame_no = 0, sample_no = 0;
   TFramePtr picture = MakeFrame();
   if (venc) {
-    picture->width = spec.Width;
-    picture->height = spec.Height;
+    picture->width = media.Width;
+    picture->height = media.Height;
     picture->format = AV_PIX_FMT_YUV420P;
     AvCheck(av_frame_get_buffer(picture.get(), 0), "picture");
   }
   while (frame_no < frames || sample_no < samples) {
-    double vt = frame_no < frames ? static_cast<double>(frame_no) / spec.Fps : 1e18;
-    double at = sample_no < samples ? static_cast<double>(sample_no) / spec.AudioRate : 1e18;
+    double vt = frame_no < frames ? static_cast<double>(frame_no) / media.Fps : 1e18;
+    double at = sample_no < samples ? static_cast<double>(sample_no) / media.AudioRate : 1e18;
     if (vt <= at) {
       av_frame_make_writable(picture.get());
       TYuvPicture p{picture->data[0],     picture->data[1],     picture->data[2],
                     picture->linesize[0], picture->linesize[1], picture->linesize[2],
-                    spec.Width,           spec.Height};
-      DrawTestPattern(p, frame_no, frame_no * 1000000 / spec.Fps);
+                    media.Width,          media.Height};
+      DrawTestPattern(p, frame_no, frame_no * 1000000 / media.Fps);
       picture->pts = frame_no++;
       AvCheck(avcodec_send_frame(venc.get(), picture.get()), "test encode");
       drain(venc.get(), vst);
@@ -360,7 +360,7 @@ void WriteMediaFile(const TMediaSpec& spec) {
       f->sample_rate = aenc->sample_rate;
       av_channel_layout_copy(&f->ch_layout, &aenc->ch_layout);
       AvCheck(av_frame_get_buffer(f.get(), 0), "audio frame");
-      FillSamples(f.get(), sample_no, spec.AudioRate);
+      FillSamples(f.get(), sample_no, media.AudioRate);
       f->pts = sample_no;
       sample_no += n;
       AvCheck(avcodec_send_frame(aenc.get(), f.get()), "test audio encode");

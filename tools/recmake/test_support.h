@@ -58,7 +58,7 @@ struct TMediaSpec {
   double Seconds = 2;
 };
 // Writes a media file with the pattern and a 500 Hz tone; throws on failure.
-void WriteMediaFile(const TMediaSpec& spec);
+void WriteMediaFile(const TMediaSpec& media);
 
 struct TRunResult {
   int ExitCode = -1;

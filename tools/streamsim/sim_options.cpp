@@ -135,13 +135,13 @@ void ParseChannel(const std::string& text, std::map<int32_t, TSourceSpec>& chann
   if (channels.count(channel)) {
     throw TUsageError("channel " + std::to_string(channel) + " is given twice");
   }
-  TSourceSpec spec;
+  TSourceSpec source_spec;
   const std::string source = text.substr(eq + 1);
   if (source != "generate") {
-    spec.Kind = TSourceSpec::EKind::File;
-    spec.Path = source;
+    source_spec.Kind = TSourceSpec::EKind::File;
+    source_spec.Path = source;
   }
-  channels[channel] = spec;
+  channels[channel] = source_spec;
 }
 
 // Applies one option with its value to the command line.
@@ -244,8 +244,8 @@ TSimCommandLine ParseSimArgs(const std::vector<std::string>& args) {
   std::set<std::string> given;
   try {
     given = cli::ReadArgs(kOptions, args, {.Repeatable = {"channel"}},
-                          [&cl](const TOptionSpec& spec, const std::string& value) {
-                            Apply(spec.Name, value, cl);
+                          [&cl](const TOptionSpec& option, const std::string& value) {
+                            Apply(option.Name, value, cl);
                             return cl.Mode == TSimCommandLine::EMode::Run;
                           })
                 .Given;
@@ -256,8 +256,8 @@ TSimCommandLine ParseSimArgs(const std::vector<std::string>& args) {
 
   const TServerOptions& s = cl.Server;
   bool generated = s.DefaultSource.Kind == TSourceSpec::EKind::Generator;
-  for (const auto& [channel, spec] : s.Channels) {
-    generated = generated || spec.Kind == TSourceSpec::EKind::Generator;
+  for (const auto& [channel, source_spec] : s.Channels) {
+    generated = generated || source_spec.Kind == TSourceSpec::EKind::Generator;
   }
   for (const char* g : {"size", "fps", "gop", "bitrate", "audio"}) {
     if (given.count(g) && !generated) {

@@ -97,13 +97,13 @@ TSourceCatalogue::TSourceCatalogue(const TServerOptions& options)
       generator_(options.Generator),
       loop_(options.Loop) {
   bool generator = default_.Kind == TSourceSpec::EKind::Generator;
-  std::vector<const TSourceSpec*> specs{&default_};
-  for (const auto& [channel, spec] : channels_) specs.push_back(&spec);
-  for (const TSourceSpec* spec : specs) {
-    if (spec->Kind == TSourceSpec::EKind::Generator) {
+  std::vector<const TSourceSpec*> sources{&default_};
+  for (const auto& [channel, source_spec] : channels_) sources.push_back(&source_spec);
+  for (const TSourceSpec* source_spec : sources) {
+    if (source_spec->Kind == TSourceSpec::EKind::Generator) {
       generator = true;
-    } else if (!files_.count(spec->Path)) {
-      files_.emplace(spec->Path, ScanRecordFile(spec->Path));
+    } else if (!files_.count(source_spec->Path)) {
+      files_.emplace(source_spec->Path, ScanRecordFile(source_spec->Path));
     }
   }
   if (generator) {
@@ -137,13 +137,13 @@ std::unique_ptr<recmake::TFrameSource> TSourceCatalogue::MakeGenerator() const {
 }
 
 TOpenedStream TSourceCatalogue::Open(int32_t channel) const {
-  const TSourceSpec& spec = SpecFor(channel);
+  const TSourceSpec& source_spec = SpecFor(channel);
   TOpenedStream stream;
-  if (spec.Kind == TSourceSpec::EKind::File) {
-    const TRecordFileInfo& info = files_.at(spec.Path);
+  if (source_spec.Kind == TSourceSpec::EKind::File) {
+    const TRecordFileInfo& info = files_.at(source_spec.Path);
     stream.Head = info.StreamHead;
     stream.Frames = std::make_unique<TLoopingRecordFile>(info, loop_);
-    stream.Description = spec.Path;
+    stream.Description = source_spec.Path;
   } else {
     stream.Head.assign(zrplay::kDefaultStreamHead,
                        zrplay::kDefaultStreamHead + zrplay::kFrameHeadSize);
