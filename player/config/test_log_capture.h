@@ -1,44 +1,37 @@
-// Test helper: restarts the player log on an empty file and hands back the texts of the
-// lines written since, without their time stamps. One per test, on the test's thread.
+// Test helper: collects the texts of the player log lines this process writes while it
+// lives, through the log's listener, so parallel test processes sharing the log file cannot
+// disturb each other. One per test, on the test's thread.
 #pragma once
 
-#include <unistd.h>
-
-#include <sstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "player/player_log.h"
-#include "tests/support/test_files.h"
 
 namespace zrplay {
 
 class TLogCapture {
  public:
   TLogCapture() {
-    StopPlayerLog();
-    ::unlink(PlayerLogPath().c_str());
-    StartPlayerLog();
+    SetLogListener([this](const std::string& text) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.push_back(text);
+    });
   }
-  ~TLogCapture() {
-    StopPlayerLog();
-    ::unlink(PlayerLogPath().c_str());
-  }
+  ~TLogCapture() { SetLogListener(nullptr); }
   TLogCapture(const TLogCapture&) = delete;
   TLogCapture& operator=(const TLogCapture&) = delete;
 
-  // Texts of the "@local:" lines, in order.
+  // Texts of the lines, in order.
   std::vector<std::string> Lines() const {
-    std::istringstream all(quvi_test::ReadFile(PlayerLogPath()));
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(all, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const auto at = line.find("@local:");
-      if (at != std::string::npos) lines.push_back(line.substr(at + 7));
-    }
-    return lines;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
   }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
 };
 
 }  // namespace zrplay
