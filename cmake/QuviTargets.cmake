@@ -1,15 +1,17 @@
 # Helpers that give every test, benchmark and fuzz target the same shape.
 
-# quvi_add_test(<name> SOURCES ... LIBS ...): a GoogleTest program registered with CTest.
+# quvi_add_test(<name> SOURCES ... LIBS ... [PROPERTIES ...]): a GoogleTest program registered
+# with CTest; PROPERTIES are extra test properties for every case (e.g. a RESOURCE_LOCK for
+# cases that share a file beside the program).
 function(quvi_add_test name)
   if(NOT QUVI_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120)
+                       PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
 
 # quvi_add_bench(<topic> SOURCES ... LIBS ...): a Google Benchmark program bench_<topic>.
