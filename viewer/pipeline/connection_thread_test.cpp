@@ -472,6 +472,11 @@ struct AttemptFailure {
   bool ends_by_itself;
 };
 
+// Test listings name a row by its name rather than by its bytes.
+void PrintTo(const AttemptFailure& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class AttemptFailureTest : public ConnectionThreadTest,
                            public ::testing::WithParamInterface<AttemptFailure> {};
 
