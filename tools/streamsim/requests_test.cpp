@@ -72,6 +72,11 @@ struct TLoginCase {
   int32_t Expected;
 };
 
+// Test listings name a row by its name rather than by its bytes.
+void PrintTo(const TLoginCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 class LoginAnswers : public Requests, public ::testing::WithParamInterface<TLoginCase> {};
 
 TEST_P(LoginAnswers, AreByteExactAndLogged) {
@@ -194,6 +199,11 @@ struct TSilentCase {
   TBytes Request;
   std::string Fields;  // the log line after the head fields
 };
+
+// Test listings name a row by its name rather than by its bytes.
+void PrintTo(const TSilentCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 std::vector<TSilentCase> SilentCases() {
   viewer::TLinkModeRequest link;

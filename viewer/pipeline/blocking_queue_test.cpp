@@ -63,6 +63,11 @@ struct TResultCase {
   int expected_count;
 };
 
+// Test listings name a row by its name rather than by its bytes.
+void PrintTo(const TResultCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 const TResultCase kResultCases[] = {
     {"PutIntoFreeSpace", 99, false, false, true, false, 0, kQueueOk, 100},
     {"PutIntoFullWithoutWait", 100, false, false, true, false, 0, kQueueFull, 100},
