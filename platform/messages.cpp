@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/surface.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 
@@ -23,6 +24,8 @@ struct ThreadQueue {
 struct Window {
   std::shared_ptr<ThreadQueue> queue;
   std::shared_ptr<TWindowProc> proc;
+  // What the window shows; sized by MoveWindow (gdi.cpp), drawn through device contexts.
+  std::shared_ptr<TSurface> surface;
 };
 
 std::mutex g_mutex;
@@ -44,7 +47,8 @@ HWND CreateWindowHandle(TWindowProc proc) {
   std::lock_guard<std::mutex> lock(g_mutex);
   const HWND h = g_next_handle;
   g_next_handle += 0x10;
-  g_windows[h] = Window{queue, std::make_shared<TWindowProc>(std::move(proc))};
+  g_windows[h] =
+      Window{queue, std::make_shared<TWindowProc>(std::move(proc)), std::make_shared<TSurface>()};
   return h;
 }
 
@@ -97,6 +101,12 @@ intptr_t DispatchMessage(const TMsg& msg) {
     proc = it->second.proc;
   }
   return (proc && *proc) ? (*proc)(msg.hwnd, msg.message, msg.wParam, msg.lParam) : 0;
+}
+
+std::shared_ptr<TSurface> WindowSurface(HWND hwnd) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto it = g_windows.find(hwnd);
+  return it == g_windows.end() ? nullptr : it->second.surface;
 }
 
 int PumpMessages(uint32_t timeout_ms) {

@@ -1,0 +1,31 @@
+// Pixel store behind a window or a device-independent bitmap: 32-bit BGRA, rows top-down and
+// back to back. Internal to the platform library. Drawn by one thread at a time and read by
+// others (a host saving what a window shows): every access to the pixels holds `mutex`.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/messages.h"
+
+namespace plat {
+
+struct TSurface {
+  std::mutex mutex;
+  int32_t width = 0;
+  int32_t height = 0;
+  // One 0xAARRGGBB value per pixel, so the bytes in memory read B, G, R, A. A bitmap's
+  // vector is never resized after creation: its data() is the section's bits pointer.
+  std::vector<uint32_t> pixels;
+};
+
+// Largest surface we agree to allocate, in pixels (a 16384 x 16384 picture).
+constexpr int64_t kMaxSurfacePixels = int64_t{16384} * 16384;
+
+// The surface of a live window, nullptr for 0 or an unknown window. Kept by the window
+// registry (messages.cpp) for the window's life; holders keep it alive after that.
+std::shared_ptr<TSurface> WindowSurface(HWND hwnd);
+
+}  // namespace plat

@@ -1,0 +1,111 @@
+#include "player/imaging/kv_mem_bmp.h"
+
+#include <libyuv/convert_argb.h>
+
+#include <algorithm>
+
+#include "player/imaging/yv12_picture.h"
+#include "player/player_log.h"
+
+namespace zrplay {
+
+namespace {
+
+// Handles are logged as 8 hexadecimal digits, as the desktop's 32-bit handles were.
+unsigned HandleDigits(intptr_t handle) {
+  return static_cast<unsigned>(handle);
+}
+
+// Copies a (w div 2) × (h div 2) chroma plane into one of ((w + 1) div 2) × ((h + 1) div 2),
+// repeating the last column and row (neutral grey when the source plane is empty).
+void PadChroma(uint8_t* out, const uint8_t* in, int32_t w, int32_t h) {
+  const int32_t in_w = w / 2, in_h = h / 2;
+  const int32_t out_w = (w + 1) / 2, out_h = (h + 1) / 2;
+  for (int32_t r = 0; r < out_h; ++r) {
+    for (int32_t c = 0; c < out_w; ++c) {
+      *out++ = (in_w == 0 || in_h == 0)
+                   ? 128
+                   : in[static_cast<size_t>(std::min(r, in_h - 1)) * in_w + std::min(c, in_w - 1)];
+    }
+  }
+}
+
+}  // namespace
+
+TKVMemBmp::TKVMemBmp() = default;
+
+TKVMemBmp::~TKVMemBmp() {
+  Release();
+}
+
+void TKVMemBmp::SetFrame(const uint8_t* buffer, int32_t width, int32_t height) {
+  if (width != width_ || height != height_) {
+    Release();
+    width_ = width;
+    height_ = height;
+    Create();
+  }
+  if (!buffer || !bitmap_ || width_ <= 0 || height_ <= 0) return;
+  Convert(buffer);
+  plat::SetDIBits(context_, bitmap_, 0, static_cast<plat::UINT>(height_), pixels_.data(), &header_,
+                  plat::DIB_RGB_COLORS);
+}
+
+void TKVMemBmp::Convert(const uint8_t* buffer) {
+  const int32_t w = width_, h = height_;
+  const int stride = w * 4;
+  if (w % 2 == 0 && h % 2 == 0) {
+    const size_t luma = static_cast<size_t>(w) * h;
+    libyuv::I420ToARGB(buffer, w, buffer + luma * 5 / 4, w / 2, buffer + luma, w / 2,
+                       pixels_.data(), stride, w, h);
+    return;
+  }
+  const size_t luma = static_cast<size_t>(w) * h;
+  const size_t in_chroma = static_cast<size_t>(w / 2) * (h / 2);
+  const int32_t padded_w = (w + 1) / 2;
+  const size_t padded = static_cast<size_t>(padded_w) * ((h + 1) / 2);
+  padded_chroma_.resize(padded * 2);
+  uint8_t* v = padded_chroma_.data();
+  uint8_t* u = v + padded;
+  PadChroma(v, buffer + luma, w, h);
+  PadChroma(u, buffer + luma + in_chroma, w, h);
+  libyuv::I420ToARGB(buffer, w, u, padded_w, v, padded_w, pixels_.data(), stride, w, h);
+}
+
+void TKVMemBmp::Create() {
+  if (width_ <= 0 || height_ <= 0) return;
+  if (!context_) {
+    context_ = plat::CreateCompatibleDC(0);
+    WriteLogF("create dc = 0x%08X", HandleDigits(context_));
+  }
+  header_ = plat::BITMAPINFO{};
+  header_.bmiHeader.biSize = sizeof(plat::BITMAPINFOHEADER);
+  header_.bmiHeader.biWidth = width_;
+  header_.bmiHeader.biHeight = -height_;
+  header_.bmiHeader.biPlanes = 1;
+  header_.bmiHeader.biBitCount = 32;
+  header_.bmiHeader.biCompression = plat::BI_RGB;
+  header_.bmiHeader.biSizeImage =
+      static_cast<uint32_t>(width_) * static_cast<uint32_t>(height_) * 4;
+  bitmap_ = plat::CreateDIBSection(context_, &header_, plat::DIB_RGB_COLORS, &bits_, nullptr, 0);
+  if (!bitmap_) return;  // nothing visible; the next size change tries again
+  pixels_.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+  plat::SelectObject(context_, bitmap_);
+}
+
+void TKVMemBmp::Release() {
+  if (bitmap_) {
+    plat::DeleteObject(bitmap_);
+    bitmap_ = 0;
+    bits_ = nullptr;
+  }
+  if (context_) {
+    plat::DeleteDC(context_);
+    WriteLogF("free dc 0x%08X", HandleDigits(context_));
+    context_ = 0;
+  }
+  pixels_.clear();
+  pixels_.shrink_to_fit();
+}
+
+}  // namespace zrplay
