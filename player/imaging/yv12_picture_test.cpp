@@ -129,10 +129,10 @@ TEST(RotateYV12Test, TurnsEveryPlaneClockwise) {
   EXPECT_EQ(out, expected);
 
   // The 4 x 2 case: the first row of the result is the first column, bottom to top.
-  const std::vector<uint8_t> small = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  const std::vector<uint8_t> small = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   std::vector<uint8_t> turned(small.size());
   RotateYV12(turned.data(), small.data(), 4, 2);
-  EXPECT_EQ(turned, (std::vector<uint8_t>{5, 1, 6, 2, 7, 3, 8, 4, 9, 10}));
+  EXPECT_EQ(turned, (std::vector<uint8_t>{5, 1, 6, 2, 7, 3, 8, 4, 9, 10, 11, 12}));
 }
 
 }  // namespace
