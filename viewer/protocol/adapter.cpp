@@ -176,9 +176,14 @@ bool TOstraNvAdapter::Logout() {
   if (!Model->LoggedIn()) return true;
   WriteLog("logout-->");
   TKvTCPClientObj& connection = Model->CommandConnection();
+  TDisconnectOnExit disconnect(connection);
   try {
-    TDisconnectOnExit disconnect(connection);
     if (!connection.Connected()) ConnectCommandConnection();
+  } catch (const std::exception& e) {
+    FailWithException("logout", kAdapterPrepareFailed, e);
+    return false;
+  }
+  try {
     const TRequestAddressing addressing{Model->ConnectionType(), Model->ClientNetID(),
                                         Model->HostIP()};
     const std::vector<uint8_t> request = EncodeRequest(addressing, TLogoutRequest{Model->Token()});

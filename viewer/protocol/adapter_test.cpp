@@ -409,6 +409,13 @@ TEST(AdapterNoServerTest, AFailedConnectShowsAsAFailedExchange) {
   adapter.GetClientNetID(result);
   EXPECT_EQ(result, "");
   EXPECT_EQ(plat::GetLastError(), kAdapterReadFailed);
+  // A logout waits for no answer: the account is cleared even when the request cannot leave.
+  model.IsLoggedIn = true;
+  model.TokenBytes = PaddedToken("t");
+  model.Name = "n";
+  EXPECT_TRUE(adapter.Logout());
+  EXPECT_EQ(model.TokenBytes, "");
+  EXPECT_EQ(model.Name, "");
   EXPECT_FALSE(model.Connection.Connected());
 }
 
