@@ -370,5 +370,19 @@ TEST_F(Requests, PtzProxyLogsEachRequestAndDropsAConnectionSendingAnythingElse) 
   EXPECT_THROW(proxy.ReadMessage(), viewer::EViewerException);
 }
 
+TEST_F(Requests, StoppingClosesBothListeners) {
+  TServerOptions o = test::FastFileOptions(file_.Path);
+  o.PtzProxyPort = 0;
+  Start(o);
+  const int stream_port = server_->Port(), ptz_port = server_->PtzProxyPort();
+  server_->Stop();
+  for (const int port : {stream_port, ptz_port}) {
+    viewer::TKvTCPClientObj client;
+    client.Host = "127.0.0.1";
+    client.Port = port;
+    EXPECT_FALSE(client.Connect()) << "port " << port;
+  }
+}
+
 }  // namespace
 }  // namespace streamsim

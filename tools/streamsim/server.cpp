@@ -39,6 +39,8 @@ void TStreamSimServer::Stop() {
   stop_.Set();
   if (stream_acceptor_.joinable()) stream_acceptor_.join();
   if (ptz_acceptor_.joinable()) ptz_acceptor_.join();
+  stream_listener_.Close();
+  if (ptz_listener_) ptz_listener_->Close();
   Reap(true);
 }
 

@@ -63,7 +63,12 @@ TListenSocket::TListenSocket(const std::string& address, int port) {
 }
 
 TListenSocket::~TListenSocket() {
+  Close();
+}
+
+void TListenSocket::Close() {
   if (fd_ >= 0) close(fd_);
+  fd_ = -1;
 }
 
 int TListenSocket::Accept(const TStopSignal& stop) {

@@ -42,6 +42,8 @@ class TListenSocket {
   // Waits for the next connection; -1 when the stop signal was set or accepting failed
   // for good. The returned descriptor is non-blocking and belongs to the caller.
   int Accept(const TStopSignal& stop);
+  // Stops listening: later connects are refused. Port() keeps the number. Not while Accept runs.
+  void Close();
 
  private:
   int fd_ = -1;
