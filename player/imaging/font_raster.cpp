@@ -334,3 +334,10 @@ void TRasterFont::Draw(TMonoBitmap& bitmap, std::string_view text, int32_t x, in
 }
 
 }  // namespace zrplay
+
+// fontconfig loses a few bytes while it parses its configuration files, once per process; leak
+// checking in sanitizer builds of our programs ignores them. Weak, so a program with its own
+// list keeps it.
+extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -467,6 +468,27 @@ TEST_F(YV12FontTest, ZonesOnTinyPicturesStayInside) {
     font.DrawZone(0, 0, 704, 576, picture.data(), c.width, c.height);
     EXPECT_TRUE(picture.GuardIntact()) << c.width << "x" << c.height;
   }
+}
+
+TEST_F(YV12FontTest, ChannelsDrawOnTheirOwnThreadsAtOnce) {
+  // Each channel thread owns its font; fonts made at once share the one face choice.
+  const auto draw = [](const std::string& text) {
+    TYV12Font font;
+    TPicture picture(352, 288);
+    for (int32_t i = 0; i < 3; ++i)
+      font.DrawText(0, 0, picture.data(), text + std::to_string(i), 352, 288, 352);
+    return picture.bytes;
+  };
+  std::vector<uint8_t> results[4];
+  std::vector<std::thread> threads;
+  for (int32_t i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] { results[i] = draw(i % 2 ? "通道 " : "Camera "); });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(results[0], draw("Camera "));
+  EXPECT_EQ(results[1], draw("通道 "));
+  EXPECT_EQ(results[0], results[2]);
+  EXPECT_EQ(results[1], results[3]);
+  EXPECT_NE(results[0], results[1]);
 }
 
 }  // namespace
