@@ -16,11 +16,16 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/messages.h"
+#include "player/api/zrplay_api.h"
+#include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
 #include "player/channel/frame_head.h"
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
+#include "player/channel/picture_drawer.h"
+#include "player/channel/show_gate.h"
 #include "player/media/video_decoder.h"
 
 namespace zrplay {
@@ -68,13 +73,31 @@ class TChannel {
   int32_t CloseStream();
 
   // --- Play state ---
-  // Starts a play run on the input side: frame times cleared, playing on, paused and
-  // single-step off. Play calls it once the decoder plays.
+  // Opens the decoder's stream and plays it into the window (0: no drawing): the decoder
+  // draws when DrawBySDK is set, else the channel draws the pictures its decode hook gets.
+  // Starts the background play thread for record files and buffered live streams. Returns
+  // the decoder's play answer (1 or 0), 0 also when the thread cannot be made.
+  int32_t Play(plat::HWND window);
+  // Starts a play run on the input side: frame times and the show gate cleared, playing on,
+  // paused and single-step off. Play calls it once the decoder plays.
   void ResetForPlay();
-  // 1 when not playing; otherwise stops the decoder, closes its stream, frees the buffered
-  // frames and returns the decoder's stop answer.
+  // 1 when not playing; otherwise stops the decoder (no decode hook runs afterwards), closes
+  // its stream, ends the background thread, frees the draw handle, the device context and
+  // the buffered frames, and returns the decoder's stop answer.
   int32_t Stop();
   bool Playing() const { return playing_.load(); }
+
+  // --- Pictures and callbacks ---
+  // Draws the frame buffer again (no callbacks); 1.
+  int32_t RefreshPlay();
+  int32_t SetDisplayRegion(uint32_t region, const plat::RECT& rect, plat::HWND window, bool enable);
+  int32_t GetPictureSize(int32_t& width, int32_t& height);
+  int32_t SetDecCallBack(ZR_DEC_CALLBACK callback);
+  int32_t SetDecCallBackEx(ZR_DEC_CALLBACK callback, ZR_USER user);
+  int32_t SetDisplayCallBack(ZR_DISPLAY_CALLBACK callback);
+  bool HasBgPlayThread() const { return bg_thread_ != nullptr; }
+  ZRDRAW_HANDLE RendererHandle() const { return drawer_.RendererHandle(); }
+  plat::HDC DeviceContext() const { return drawer_.DeviceContext(); }
 
   // --- Background play side ---
   // Without a current frame, takes the first frame of the list (cleaning a live list that
@@ -84,6 +107,8 @@ class TChannel {
   const TBufferFrame* CurrentFrame() const { return current_frame_.get(); }
   // Feeds the current frame and frees it whatever the result; 0 without one.
   int32_t FeedCurrentFrame();
+  // One step of the background play thread; true when it fed a frame.
+  bool PlayStep();
 
   // --- State read by the other parts of the channel and by tests ---
   EStreamState StreamState() const { return stream_state_.load(); }
@@ -106,6 +131,15 @@ class TChannel {
   void LogFeedFailure(const TFrameHead& head, const uint8_t* payload, uint32_t length,
                       uint32_t started_tick, int32_t failures) const;
   void FreeBufferedFrames();
+  bool LiveStep();
+  void StartBgPlayThread();
+  void StopBgPlayThread();
+  // The decoder's picture hook: copies, turns, hands to the callbacks and draws.
+  static void DecodeHook(int32_t vendor_port, const VDEC_DECODED_FRAME* frame,
+                         const VDEC_FRAME_INFO* info, void* user);
+  void TakePicture(const VDEC_DECODED_FRAME& frame);
+  void Rotate();
+  void CallCallbacks();
 
   const int32_t port_;
   const int32_t vendor_port_;
@@ -136,6 +170,27 @@ class TChannel {
   TFrameHead last_fed_head_{};
   std::vector<TOverlayRecord> overlay_records_;
   size_t overlay_count_ = 0;
+
+  std::atomic<plat::HWND> window_{0};
+  TShowGate show_gate_;
+  std::unique_ptr<TBgPlayThread> bg_thread_;
+
+  // The frame buffer (YV12 of the last picture), its used size and the drawer; the decode
+  // hook fills and draws them, RefreshPlay and the region calls use them on the caller's
+  // thread. The buffers only grow.
+  mutable std::recursive_mutex picture_lock_;
+  std::vector<uint8_t> frame_buffer_;
+  int32_t used_size_ = 0;
+  std::vector<uint8_t> rotation_buffer_;
+  bool rotated_ = false;
+  TPictureDrawer drawer_;
+  uint32_t stamp_base_ = 0;
+
+  // Serialises calling the callbacks with changing them.
+  std::mutex callback_lock_;
+  ZR_DEC_CALLBACK dec_callback_ = nullptr;
+  ZR_USER dec_user_ = 0;
+  ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
 };
 
 }  // namespace zrplay

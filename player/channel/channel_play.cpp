@@ -1,11 +1,75 @@
-// The channel's play state as the input side sees it: the start of a play run and stop.
+// The channel's play state: play into a window, the start of a play run, stop, and the
+// background play thread's steps.
+#include <exception>
+#include <stdexcept>
+
 #include "platform/time.h"
 #include "player/channel/channel.h"
+#include "player/config/player_settings.h"
 
 namespace zrplay {
 
+namespace {
+
+// The decoder's input buffer for a played stream.
+constexpr uint32_t kPlayStreamBufferSize = 0x80000;
+
+unsigned long long Hex8(intptr_t value) {
+  return static_cast<unsigned long long>(static_cast<uint32_t>(value));
+}
+
+}  // namespace
+
+int32_t TChannel::Play(plat::HWND window) {
+  decoder_.OpenStream(vendor_port_, kPlayStreamBufferSize);
+  window_ = window;
+  const bool valid = TPictureDrawer::IsValidWindow(window);
+  const TPlayerSettings& settings = PlayerSettings;
+  bool r = false;
+  if (settings.DrawBySDK) {
+    if (valid && settings.DecodeType != 0 && settings.RenderType != 0) {
+      const bool set = decoder_.SetEngine(vendor_port_, settings.DecodeType, settings.RenderType);
+      log_.WriteF("set engine, decode=%d, render=%d, ret=%d", settings.DecodeType,
+                  settings.RenderType, set ? -1 : 0);
+    }
+    r = decoder_.Play(vendor_port_, window);
+    if (r && settings.AntiAliasEnable) {
+      const bool set = decoder_.AntiAliasEnable(vendor_port_, true);
+      log_.WriteF("set anti alias enable=%d", set ? -1 : 0);
+    }
+  } else {
+    decoder_.SetDecCBStream(vendor_port_, VDEC_DECCB_VIDEO);
+    decoder_.SetDecodeCallBack(vendor_port_, &TChannel::DecodeHook, this);
+    r = decoder_.Play(vendor_port_, 0);
+  }
+  log_.WriteF("play(wnd=0x%08llX)--->", Hex8(window));
+
+  if (valid && !settings.DrawBySDK) {
+    std::lock_guard lock(picture_lock_);
+    drawer_.Open(window, settings.UseKV, log_);
+  }
+
+  ResetForPlay();
+  {
+    std::lock_guard lock(callback_lock_);
+    speed_level_ = dec_callback_ != nullptr ? 4 : 0;
+  }
+
+  if ((StreamState() == ssRecordFile || buffer_on_live_) && !bg_thread_) {
+    try {
+      StartBgPlayThread();
+    } catch (const std::exception& e) {
+      log_.WriteF("create bg play thread failed, e=%s", e.what());
+      return 0;
+    }
+  }
+  log_.WriteF("play(wnd=0x%08llX)<---", Hex8(window));
+  return r ? 1 : 0;
+}
+
 void TChannel::ResetForPlay() {
   timing_.Restart();
+  show_gate_.Reset();
   paused_ = false;
   single_step_ = false;
   speed_level_ = 0;
@@ -23,6 +87,11 @@ int32_t TChannel::Stop() {
   decoder_.CloseStream(vendor_port_);
   log_.Write("close stream");
   single_step_ = false;
+  StopBgPlayThread();
+  {
+    std::lock_guard lock(picture_lock_);
+    drawer_.Close(log_);
+  }
   FreeBufferedFrames();
   log_.WriteF("stop=%d", r ? 1 : 0);
   return r ? 1 : 0;
@@ -32,6 +101,44 @@ void TChannel::FreeBufferedFrames() {
   frame_list_.Free();
   current_frame_.reset();
   log_.Write("free buffer frame list");
+}
+
+void TChannel::StartBgPlayThread() {
+  log_.Write("create bg play thread-->");
+  auto thread = std::make_unique<TBgPlayThread>(*this);
+  if (!thread->Start()) throw std::runtime_error("thread not started");
+  bg_thread_ = std::move(thread);
+  log_.Write("create bg play thread<--");
+}
+
+void TChannel::StopBgPlayThread() {
+  if (!bg_thread_) return;
+  log_.Write("stop play thread-->");
+  bg_thread_->Terminate();
+  bg_thread_->WaitFor();
+  bg_thread_.reset();
+  log_.Write("stop play thread<--");
+}
+
+bool TChannel::PlayStep() {
+  // Record files are paced by their own step, which the record file play adds.
+  return buffer_on_live_ ? LiveStep() : false;
+}
+
+bool TChannel::LiveStep() {
+  if (!frame_list_.Exists() || !playing_ || (paused_ && !single_step_)) return false;
+  if (!TakeFrame()) return false;
+  bool feed = false;
+  if (single_step_) {
+    feed = step_pending_.exchange(false);
+  } else {
+    const TBufferFrame& frame = *current_frame_;
+    feed = show_gate_.CanPlay(frame.FrameTime(), timing_.LastFrameTime(), live_delay_factor_.load(),
+                              frame.Head().FrameType, plat::GetTickCount(), log_);
+  }
+  if (!feed) return false;
+  FeedCurrentFrame();
+  return true;
 }
 
 }  // namespace zrplay

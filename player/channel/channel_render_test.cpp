@@ -1,0 +1,297 @@
+// The channel playing real H.264 into platform windows: pictures drawn by the renderer
+// module and by the memory bitmap, the decode and display callbacks, buffered live frames
+// paced by the background play thread, stop; and the show gate's schedule.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+
+#include "platform/gdi.h"
+#include "player/channel/channel.h"
+#include "player/channel/show_gate.h"
+#include "player/channel/test_channel_support.h"
+
+namespace zrplay {
+namespace {
+
+constexpr int32_t kWidth = 704;
+constexpr int32_t kHeight = 576;
+
+// What the callbacks saw, in order.
+struct TCall {
+  int32_t size, width, height, stamp, type, rate;
+  bool from_display;
+};
+
+class TCallSink {
+ public:
+  static void Dec(int32_t, const char* data, int32_t size, const ZR_FRAME_INFO* info, ZR_USER user,
+                  int32_t) {
+    auto* self = reinterpret_cast<TCallSink*>(user);
+    self->Add(
+        {size, info->nWidth, info->nHeight, info->nStamp, info->nType, info->nFrameRate, false},
+        data);
+  }
+  static void Display(int32_t, const char* data, int32_t size, int32_t width, int32_t height,
+                      int32_t stamp, int32_t type, int32_t) {
+    displayed_->Add({size, width, height, stamp, type, 0, true}, data);
+  }
+  // The sink display callbacks go to (they carry no user value).
+  static void ShowDisplayTo(TCallSink* sink) { displayed_ = sink; }
+
+  void Add(const TCall& call, const char* data) {
+    std::lock_guard lock(lock_);
+    calls_.push_back(call);
+    if (data == nullptr) null_data_ = true;
+    cv_.notify_all();
+  }
+  bool WaitFor(size_t count) {
+    std::unique_lock lock(lock_);
+    return cv_.wait_for(lock, std::chrono::seconds(120), [&] { return calls_.size() >= count; });
+  }
+  std::vector<TCall> Calls() {
+    std::lock_guard lock(lock_);
+    return calls_;
+  }
+  bool NullData() {
+    std::lock_guard lock(lock_);
+    return null_data_;
+  }
+
+ private:
+  static inline TCallSink* displayed_ = nullptr;
+  std::mutex lock_;
+  std::condition_variable cv_;
+  std::vector<TCall> calls_;
+  bool null_data_ = false;
+};
+
+// The first key frame of the fixture and the count video frames after it.
+std::vector<TFixtureFrame> VideoFrames(size_t count) {
+  std::vector<TFixtureFrame> out;
+  for (TFixtureFrame& f : ReadFixture("h264_704x576_g711u.rec")) {
+    if (!f.IsVideo()) continue;
+    if (out.empty() && !IsKeyFrameType(f.head.FrameType)) continue;
+    out.push_back(std::move(f));
+    if (out.size() == count) break;
+  }
+  return out;
+}
+
+bool SurfaceShowsAPicture(plat::HWND window) {
+  std::vector<uint32_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  if (!plat::GetWindowPixels(window, &pixels, &width, &height)) return false;
+  size_t lit = 0;
+  for (uint32_t p : pixels) lit += (p & 0xFFFFFF) != 0 ? 1 : 0;
+  return lit > pixels.size() / 2;
+}
+
+class ChannelRenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(VendorVideoDecoder().GetFreePort(vendor_port_));
+    window_ = plat::CreateWindowHandle();
+    ASSERT_TRUE(plat::MoveWindow(window_, 0, 0, 320, 240));
+  }
+  void TearDown() override {
+    channel_.reset();
+    TCallSink::ShowDisplayTo(nullptr);
+    VendorVideoDecoder().ReleasePort(vendor_port_);
+    plat::DestroyWindowHandle(window_);
+  }
+  TChannel& MakeChannel(bool buffered) {
+    PlayerSettings.EnableBufferOnLive = buffered;
+    channel_ = std::make_unique<TChannel>(7, vendor_port_);
+    return *channel_;
+  }
+
+  TSettingsScope settings_;
+  int32_t vendor_port_ = -1;
+  plat::HWND window_ = 0;
+  std::unique_ptr<TChannel> channel_;
+};
+
+TEST_F(ChannelRenderTest, PicturesAreDrawnAndHandedToBothCallbacksUntilStop) {
+  const std::vector<TFixtureFrame> frames = VideoFrames(12);
+  ASSERT_EQ(frames.size(), 12u);
+  for (const bool use_kv : {true, false}) {
+    SCOPED_TRACE(use_kv ? "renderer" : "memory bitmap");
+    PlayerSettings.UseKV = use_kv;
+    ASSERT_TRUE(plat::MoveWindow(window_, 0, 0, 320, 240 + (use_kv ? 0 : 2)));  // black again
+    ASSERT_FALSE(SurfaceShowsAPicture(window_));
+    TChannel& channel = MakeChannel(false);
+    TCallSink dec;
+    TCallSink display;
+    TCallSink::ShowDisplayTo(&display);
+    ASSERT_EQ(channel.SetDecCallBackEx(&TCallSink::Dec, reinterpret_cast<ZR_USER>(&dec)), 1);
+    ASSERT_EQ(channel.SetDisplayCallBack(&TCallSink::Display), 1);
+    ASSERT_EQ(channel.Play(window_), 1);
+    EXPECT_EQ(channel.RendererHandle() != 0, use_kv);
+    EXPECT_EQ(channel.DeviceContext() != 0, !use_kv);
+    EXPECT_FALSE(channel.HasBgPlayThread());
+
+    for (const TFixtureFrame& f : frames) {
+      ASSERT_EQ(channel.InputVideoData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+    }
+    ASSERT_TRUE(dec.WaitFor(frames.size())) << dec.Calls().size();
+    ASSERT_TRUE(display.WaitFor(frames.size())) << display.Calls().size();
+    ASSERT_EQ(channel.Stop(), 1);
+    EXPECT_EQ(channel.RendererHandle(), 0);
+    EXPECT_EQ(channel.DeviceContext(), 0);
+
+    EXPECT_TRUE(SurfaceShowsAPicture(window_));
+    const int32_t size = kWidth * kHeight * 3 / 2;
+    for (TCallSink* sink : {&dec, &display}) {
+      const std::vector<TCall> calls = sink->Calls();
+      EXPECT_EQ(calls.size(), frames.size());
+      for (const TCall& c : calls) {
+        EXPECT_EQ(c.size, size);
+        EXPECT_EQ(c.width, kWidth);
+        EXPECT_EQ(c.height, kHeight);
+        EXPECT_EQ(c.type, 3);
+        if (!c.from_display) {
+          EXPECT_EQ(c.rate, 25);
+        }
+      }
+      EXPECT_FALSE(sink->NullData());
+    }
+    int32_t width = 0;
+    int32_t height = 0;
+    EXPECT_EQ(channel.GetPictureSize(width, height), 1);
+    EXPECT_EQ(width, kWidth);
+    EXPECT_EQ(height, kHeight);
+
+    // Nothing reaches the decoder or the callbacks once stopped.
+    EXPECT_EQ(channel.InputVideoData(frames[0].block.data(),
+                                     static_cast<int32_t>(frames[0].block.size())),
+              0);
+    EXPECT_EQ(dec.Calls().size(), frames.size());
+    channel_.reset();
+  }
+}
+
+TEST_F(ChannelRenderTest, RefreshPlayRedrawsTheLastPictureThroughTheDisplayRegion) {
+  const std::vector<TFixtureFrame> frames = VideoFrames(1);
+  TChannel& channel = MakeChannel(false);
+  TCallSink display;
+  TCallSink::ShowDisplayTo(&display);
+  channel.SetDisplayCallBack(&TCallSink::Display);
+  ASSERT_EQ(channel.Play(window_), 1);
+  ASSERT_EQ(
+      channel.InputVideoData(frames[0].block.data(), static_cast<int32_t>(frames[0].block.size())),
+      1);
+  ASSERT_TRUE(display.WaitFor(1));
+  // A one-pixel region fills the whole window with that pixel's colour.
+  EXPECT_EQ(channel.SetDisplayRegion(0, plat::RECT{10, 10, 11, 11}, window_, true), 1);
+  ASSERT_EQ(channel.RefreshPlay(), 1);
+  std::vector<uint32_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  ASSERT_TRUE(plat::GetWindowPixels(window_, &pixels, &width, &height));
+  ASSERT_FALSE(pixels.empty());
+  for (uint32_t p : pixels) ASSERT_EQ(p, pixels[0]);
+  EXPECT_EQ(display.Calls().size(), 1u) << "a refresh calls no callback";
+}
+
+TEST_F(ChannelRenderTest, BufferedLiveFramesArriveInOrderPacedByTheBackgroundThread) {
+  const std::vector<TFixtureFrame> frames = VideoFrames(10);
+  TChannel& channel = MakeChannel(true);
+  TCallSink display;
+  TCallSink::ShowDisplayTo(&display);
+  channel.SetDisplayCallBack(&TCallSink::Display);
+  TLogLines log;
+  ASSERT_EQ(channel.Play(0), 1);
+  EXPECT_TRUE(channel.HasBgPlayThread());
+  EXPECT_EQ(channel.RendererHandle(), 0);
+  EXPECT_EQ(channel.DeviceContext(), 0);
+  for (const TFixtureFrame& f : frames) {
+    ASSERT_EQ(channel.InputData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+  }
+  ASSERT_TRUE(display.WaitFor(frames.size())) << display.Calls().size();
+  const std::vector<TCall> calls = display.Calls();
+  ASSERT_EQ(calls.size(), frames.size());
+  // Stamps follow the capture times of the frames fed, from the first one.
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const int64_t expected =
+        FrameTimeDistanceMs(FrameTime(frames[i].head), FrameTime(frames[0].head));
+    EXPECT_EQ(calls[i].stamp, expected) << i;
+  }
+  const std::string prefix = channel.Log().Prefix();
+  const std::vector<std::string> lines = log.LinesAfter(prefix);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "can play, first frame"), 1);
+
+  ASSERT_EQ(channel.Stop(), 1);
+  EXPECT_FALSE(channel.HasBgPlayThread());
+  const std::vector<std::string> after = log.LinesAfter(prefix);
+  const auto stop_thread = std::find(after.begin(), after.end(), "stop play thread<--");
+  const auto free_list = std::find(after.begin(), after.end(), "free buffer frame list");
+  EXPECT_TRUE(stop_thread < free_list);
+  EXPECT_EQ(channel.Stop(), 1);
+}
+
+TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {
+  const TChannelLog log(1, 2);
+  const TDateTime t0 = UnixToDateTime(1733819400, 0);
+  const TDateTime t50 = UnixToDateTime(1733819400, 50000);
+  struct TCase {
+    const char* name;
+    uint32_t elapsed;  // since the first frame was let through
+    bool through;
+    uint32_t next_base;  // where a following 50 ms frame's schedule is measured from
+  };
+  for (const TCase c :
+       {TCase{"early", 49, false, 0}, TCase{"on time", 50, true, 50},
+        TCase{"late, moved on", 120, true, 50}, TCase{"late, resynchronised", 160, true, 160}}) {
+    SCOPED_TRACE(c.name);
+    TShowGate gate;
+    const uint32_t start = 0xFFFFFFF0u;  // the tick wraps during the case
+    ASSERT_TRUE(gate.CanPlay(t0, 0, 1.0f, 3, start, log));
+    EXPECT_EQ(gate.CanPlay(t50, t0, 1.0f, 3, start + c.elapsed, log), c.through);
+    if (!c.through) continue;
+    // The next frame, 50 ms later, is due 50 ms after the new last show time.
+    EXPECT_FALSE(gate.CanPlay(t50, t0, 1.0f, 3, start + c.next_base + 49, log));
+    EXPECT_TRUE(gate.CanPlay(t50, t0, 1.0f, 3, start + c.next_base + 50, log));
+  }
+}
+
+TEST(ShowGateTest, AFiveSecondGapGoesThroughAtOnceAndTheFactorScalesTheWait) {
+  TLogLines lines;
+  const TChannelLog log(1, 2);
+  const TDateTime t0 = UnixToDateTime(1733819400, 0);
+  TShowGate gate;
+  ASSERT_TRUE(gate.CanPlay(t0, 0, 1.0f, 3, 1000, log));
+  EXPECT_TRUE(gate.CanPlay(UnixToDateTime(1733819405, 0), t0, 1.0f, 3, 1001, log));
+  EXPECT_EQ(lines.LinesAfter(log.Prefix()),
+            (std::vector<std::string>{"can play, first frame", "can play, frame delay=5000"}));
+
+  TShowGate slow;
+  ASSERT_TRUE(slow.CanPlay(t0, 0, 2.0f, 3, 0, log));
+  const TDateTime t40 = UnixToDateTime(1733819400, 40000);
+  EXPECT_FALSE(slow.CanPlay(t40, t0, 2.0f, 3, 79, log));
+  EXPECT_TRUE(slow.CanPlay(t40, t0, 2.0f, 3, 80, log));
+}
+
+TEST(ChannelCallbackTest, SettingTheSameDecodeCallbackTwiceLogsOnceAndEndsBuffering) {
+  TSettingsScope settings;
+  PlayerSettings.EnableBufferOnLive = true;
+  TFakeVideoDecoder decoder;
+  TLogLines lines;
+  TChannel channel(3, 4, decoder);
+  ASSERT_TRUE(channel.BufferOnLive());
+  auto callback = +[](int32_t, const char*, int32_t, const ZR_FRAME_INFO*, ZR_USER, int32_t) {};
+  EXPECT_EQ(channel.SetDecCallBack(callback), 1);
+  EXPECT_EQ(channel.SetDecCallBackEx(callback, 5), 1);
+  EXPECT_EQ(channel.SetDecCallBack(nullptr), 1);
+  EXPECT_FALSE(channel.BufferOnLive());
+  EXPECT_EQ(lines.LinesAfter(channel.Log().Prefix()),
+            (std::vector<std::string>{"create", "set dec callback", "clear dec callback"}));
+
+  // Stop without play makes no decoder call.
+  EXPECT_EQ(channel.Stop(), 1);
+  EXPECT_EQ(decoder.StopCalls(), 0);
+}
+
+}  // namespace
+}  // namespace zrplay

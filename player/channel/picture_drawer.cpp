@@ -1,0 +1,85 @@
+#include "player/channel/picture_drawer.h"
+
+#include "player/channel/channel_log.h"
+
+namespace zrplay {
+
+TPictureDrawer::TPictureDrawer() = default;
+
+TPictureDrawer::~TPictureDrawer() {
+  if (renderer_ != 0) ZrDraw_FreePlayer(renderer_);
+  if (dc_ != 0) plat::ReleaseDC(window_, dc_);
+}
+
+void TPictureDrawer::Open(plat::HWND window, bool use_kv, const TChannelLog& log) {
+  window_ = window;
+  if (use_kv) {
+    if (renderer_ != 0) return;  // a second play keeps the handle it has
+    log.Write("create draw handle-->");
+    // Every window here has a surface of its own and no display monitor holds it, so the
+    // handle is always made for the window alone.
+    log.Write("monitor=0x00000000");
+    renderer_ = ZrDraw_CreatePlayer(window);
+    log.WriteF("create draw handle<--0x%08llX",
+               static_cast<unsigned long long>(static_cast<uint32_t>(renderer_)));
+  } else if (dc_ == 0) {
+    dc_ = plat::GetDC(window);
+  }
+}
+
+void TPictureDrawer::Close(const TChannelLog& log) {
+  if (renderer_ != 0) {
+    log.Write("free draw handle-->");
+    ZrDraw_FreePlayer(renderer_);
+    renderer_ = 0;
+    log.Write("free draw handle<--");
+  }
+  if (dc_ != 0) {
+    plat::ReleaseDC(window_, dc_);
+    dc_ = 0;
+  }
+}
+
+void TPictureDrawer::Draw(const uint8_t* picture, int32_t size, int32_t width, int32_t height,
+                          int32_t drop_draw) {
+  if (renderer_ != 0) {
+    DrawByRenderer(picture, size, width, height, drop_draw);
+  } else if (dc_ != 0) {
+    DrawByBitmap(picture, width, height);
+  }
+}
+
+void TPictureDrawer::DrawByRenderer(const uint8_t* picture, int32_t size, int32_t width,
+                                    int32_t height, int32_t drop_draw) {
+  // The platform's windows keep what was drawn and need no invalidation: the next picture
+  // fills the whole client area anyway.
+  repaint_pending_ = false;
+  if (drop_draw > 1 && ++drawn_frames_ % static_cast<uint32_t>(drop_draw) == 0) return;
+  ZrDraw_DrawOneFrame(renderer_, picture, size, width, height, 0);
+}
+
+void TPictureDrawer::DrawByBitmap(const uint8_t* picture, int32_t width, int32_t height) {
+  if (!bitmap_) bitmap_ = std::make_unique<TKVMemBmp>();
+  bitmap_->SetFrame(picture, width, height);
+  plat::SetStretchBltMode(dc_, plat::COLORONCOLOR);
+  plat::RECT client;
+  if (!plat::GetClientRect(window_, &client)) return;  // the window has gone
+  plat::RECT source{0, 0, width, height};
+  if (region_enabled_) source = region_;
+  plat::StretchBlt(dc_, client.left, client.top, client.right - client.left,
+                   client.bottom - client.top, bitmap_->context(), source.left, source.top,
+                   source.right - source.left, source.bottom - source.top, plat::SRCCOPY);
+}
+
+void TPictureDrawer::SetRegion(const plat::RECT& rect, bool enable) {
+  region_ = rect;
+  region_enabled_ = enable;
+}
+
+int32_t TPictureDrawer::Zoom(const plat::RECT& rect, plat::HWND window, bool enable) {
+  const ZRDRAW_RECT source{rect.left, rect.top, rect.right, rect.bottom};
+  return ZrDraw_DoZoom(renderer_, &source, window,
+                       enable ? ZRDRAW_ZOOM_ENABLE : ZRDRAW_ZOOM_DISABLE);
+}
+
+}  // namespace zrplay
