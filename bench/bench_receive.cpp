@@ -94,7 +94,7 @@ class TBenchModel : public viewer::TPipelineModel {
   void NotifyStatus(int32_t) override {}
   void FirePlayEnd() override {}
   bool AudioPlaying() override { return false; }
-  void OpenSound() override {}
+  bool OpenSound() override { return false; }
 
   std::atomic<bool> playing{true};
 };

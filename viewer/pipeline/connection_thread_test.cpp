@@ -104,7 +104,7 @@ class TViewModel : public TPipelineModel {
   }
   void FirePlayEnd() override { ++PlayEnds; }
   bool AudioPlaying() override { return false; }
-  void OpenSound() override {}
+  bool OpenSound() override { return false; }
   void CurrentPlayTime(int32_t& first, int32_t& second) override {
     first = 11;
     second = 22;

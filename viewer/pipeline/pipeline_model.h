@@ -37,7 +37,8 @@ class TPipelineModel {
 
   // Sound follows a new stream when the view's sound is on.
   virtual bool AudioPlaying() = 0;
-  virtual void OpenSound() = 0;
+  // True when the port's sound was opened.
+  virtual bool OpenSound() = 0;
 
   // Hook run when a connection cycle has started (empty in preview).
   virtual void OnConnectedHook() {}

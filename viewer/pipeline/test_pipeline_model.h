@@ -24,7 +24,7 @@ class TTestPipelineModel : public TPipelineModel {
   void NotifyStatus(int32_t) override {}
   void FirePlayEnd() override {}
   bool AudioPlaying() override { return false; }
-  void OpenSound() override {}
+  bool OpenSound() override { return false; }
 
   std::string dvrid = "-1";
   int32_t link_mode = 0;

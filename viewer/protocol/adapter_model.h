@@ -61,7 +61,7 @@ class TAdapterModel {
   // True while the view plays (the model's IsPlaying).
   virtual bool Playing() = 0;
   // The model's own sound opening (sets AudioPlaying, opens the port's sound while playing).
-  virtual void OpenSound() = 0;
+  virtual bool OpenSound() = 0;
 };
 
 // Points the model's command connection where the model's connection type says (the resolved

@@ -63,7 +63,10 @@ class TTestAdapterModel : public TAdapterModel {
   void SetPlayWnd(plat::HWND window) override { Window = window; }
   bool AudioPlaying() override { return Audio; }
   bool Playing() override { return IsPlaying; }
-  void OpenSound() override { ++SoundOpens; }
+  bool OpenSound() override {
+    ++SoundOpens;
+    return true;
+  }
 
   std::string Host = "127.0.0.1";
   int32_t Port = 0;

@@ -39,7 +39,10 @@ class TTestModel : public TPipelineModel {
   void NotifyStatus(int32_t) override {}
   void FirePlayEnd() override { ++PlayEnds; }
   bool AudioPlaying() override { return Audio; }
-  void OpenSound() override { ++SoundOpens; }
+  bool OpenSound() override {
+    ++SoundOpens;
+    return true;
+  }
 
   int32_t Channel = 7;
   std::atomic<bool> IsPlaying{true};
