@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 
 #include "platform/gdi.h"
+#include "platform/time.h"
 #include "player/channel/channel.h"
 #include "player/channel/show_gate.h"
 #include "player/channel/test_channel_support.h"
@@ -229,6 +231,56 @@ TEST_F(ChannelRenderTest, BufferedLiveFramesArriveInOrderPacedByTheBackgroundThr
   const auto free_list = std::find(after.begin(), after.end(), "free buffer frame list");
   EXPECT_TRUE(stop_thread < free_list);
   EXPECT_EQ(channel.Stop(), 1);
+}
+
+TEST_F(ChannelRenderTest, AFrameMarkedTurnedReachesTheCallbackTurned) {
+  std::vector<TFixtureFrame> frames = VideoFrames(3);
+  for (TFixtureFrame& f : frames) f.block[offsetof(TFrameHead, Rotation)] = 1;
+  TChannel& channel = MakeChannel(false);
+  TCallSink dec;
+  channel.SetDecCallBackEx(&TCallSink::Dec, reinterpret_cast<ZR_USER>(&dec));
+  ASSERT_EQ(channel.Play(window_), 1);
+  for (const TFixtureFrame& f : frames) {
+    ASSERT_EQ(channel.InputVideoData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+  }
+  ASSERT_TRUE(dec.WaitFor(frames.size()));
+  channel.Stop();
+  for (const TCall& c : dec.Calls()) {
+    EXPECT_EQ(c.width, kHeight);
+    EXPECT_EQ(c.height, kWidth);
+    EXPECT_EQ(c.size, kWidth * kHeight * 3 / 2);
+  }
+  EXPECT_TRUE(SurfaceShowsAPicture(window_));
+}
+
+TEST_F(ChannelRenderTest, WhenTheDecoderDrawsTheCallbacksAreNeverCalled) {
+  PlayerSettings.DrawBySDK = true;
+  const std::vector<TFixtureFrame> frames = VideoFrames(3);
+  TChannel& channel = MakeChannel(false);
+  TCallSink dec;
+  TCallSink display;
+  TCallSink::ShowDisplayTo(&display);
+  channel.SetDecCallBackEx(&TCallSink::Dec, reinterpret_cast<ZR_USER>(&dec));
+  channel.SetDisplayCallBack(&TCallSink::Display);
+  ASSERT_EQ(channel.Play(window_), 1);
+  EXPECT_EQ(channel.RendererHandle(), 0);
+  EXPECT_EQ(channel.DeviceContext(), 0);
+  for (const TFixtureFrame& f : frames) {
+    ASSERT_EQ(channel.InputVideoData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+  }
+  // The decoder knows the picture size once it has decoded a picture.
+  int32_t width = 0;
+  int32_t height = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (channel.GetPictureSize(width, height) != 1 &&
+         std::chrono::steady_clock::now() < deadline) {
+    plat::Sleep(5);
+  }
+  EXPECT_EQ(width, kWidth);
+  EXPECT_EQ(height, kHeight);
+  ASSERT_EQ(channel.Stop(), 1);
+  EXPECT_TRUE(dec.Calls().empty());
+  EXPECT_TRUE(display.Calls().empty());
 }
 
 TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {
