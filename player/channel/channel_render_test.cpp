@@ -3,6 +3,7 @@
 // paced by the background play thread, stop; and the show gate's schedule.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -281,6 +282,61 @@ TEST_F(ChannelRenderTest, WhenTheDecoderDrawsTheCallbacksAreNeverCalled) {
   ASSERT_EQ(channel.Stop(), 1);
   EXPECT_TRUE(dec.Calls().empty());
   EXPECT_TRUE(display.Calls().empty());
+}
+
+// Seen from inside the display callback, which runs just before its picture is drawn:
+// whether the previous picture reached the window. Each call then blanks the window (a new
+// size gives a new, black surface) for the next picture.
+class TDrawProbe {
+ public:
+  static void Display(int32_t, const char*, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {
+    TDrawProbe& self = *probe_;
+    if (self.calls_++ > 0) self.drawn_.push_back(SurfaceShowsAPicture(self.window_));
+    plat::MoveWindow(self.window_, 0, 0, 160, 120 + 2 * (self.calls_ % 2));
+  }
+  TDrawProbe(plat::HWND window) : window_(window) { probe_ = this; }
+  ~TDrawProbe() { probe_ = nullptr; }
+  // Call after the decoder has stopped: adds whether the last picture was drawn.
+  std::vector<bool> Drawn() {
+    std::vector<bool> all = drawn_;
+    all.push_back(SurfaceShowsAPicture(window_));
+    return all;
+  }
+  int Calls() const { return calls_; }
+
+ private:
+  static inline TDrawProbe* probe_ = nullptr;
+  plat::HWND window_;
+  std::atomic<int> calls_{0};
+  std::vector<bool> drawn_;
+};
+
+TEST_F(ChannelRenderTest, DropDrawSkipsEveryNthPictureOnTheRendererPath) {
+  const std::vector<TFixtureFrame> frames = VideoFrames(7);
+  PlayerSettings.UseKV = true;
+  struct TCase {
+    int32_t drop_draw;
+    std::vector<bool> drawn;
+  };
+  for (const TCase& c :
+       {TCase{3, {true, true, false, true, true, false, true}},
+        TCase{1, std::vector<bool>(7, true)}, TCase{0, std::vector<bool>(7, true)}}) {
+    SCOPED_TRACE(c.drop_draw);
+    PlayerSettings.DropDraw = c.drop_draw;
+    TChannel& channel = MakeChannel(false);
+    TDrawProbe probe(window_);
+    channel.SetDisplayCallBack(&TDrawProbe::Display);
+    ASSERT_EQ(channel.Play(window_), 1);
+    TCallSink dec;
+    channel.SetDecCallBackEx(&TCallSink::Dec, reinterpret_cast<ZR_USER>(&dec));
+    for (const TFixtureFrame& f : frames) {
+      ASSERT_EQ(channel.InputVideoData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+    }
+    ASSERT_TRUE(dec.WaitFor(frames.size()));
+    ASSERT_EQ(channel.Stop(), 1);
+    EXPECT_EQ(probe.Drawn(), c.drawn);
+    channel_.reset();
+  }
 }
 
 TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {
