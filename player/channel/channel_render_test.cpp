@@ -339,6 +339,30 @@ TEST_F(ChannelRenderTest, DropDrawSkipsEveryNthPictureOnTheRendererPath) {
   }
 }
 
+TEST_F(ChannelRenderTest, PlayingAgainIntoAnotherWindowDrawsThere) {
+  const std::vector<TFixtureFrame> frames = VideoFrames(2);
+  const plat::HWND other = plat::CreateWindowHandle();
+  ASSERT_TRUE(plat::MoveWindow(other, 0, 0, 200, 100));
+  for (const bool use_kv : {true, false}) {
+    SCOPED_TRACE(use_kv ? "renderer" : "memory bitmap");
+    PlayerSettings.UseKV = use_kv;
+    ASSERT_TRUE(plat::MoveWindow(other, 0, 0, 200, 100 + (use_kv ? 0 : 2)));  // black again
+    TChannel& channel = MakeChannel(false);
+    TCallSink dec;
+    channel.SetDecCallBackEx(&TCallSink::Dec, reinterpret_cast<ZR_USER>(&dec));
+    ASSERT_EQ(channel.Play(window_), 1);
+    ASSERT_EQ(channel.Play(other), 1);
+    for (const TFixtureFrame& f : frames) {
+      ASSERT_EQ(channel.InputVideoData(f.block.data(), static_cast<int32_t>(f.block.size())), 1);
+    }
+    ASSERT_TRUE(dec.WaitFor(frames.size()));
+    ASSERT_EQ(channel.Stop(), 1);
+    EXPECT_TRUE(SurfaceShowsAPicture(other));
+    channel_.reset();
+  }
+  plat::DestroyWindowHandle(other);
+}
+
 TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {
   const TChannelLog log(1, 2);
   const TDateTime t0 = UnixToDateTime(1733819400, 0);

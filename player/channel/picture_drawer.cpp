@@ -12,9 +12,12 @@ TPictureDrawer::~TPictureDrawer() {
 }
 
 void TPictureDrawer::Open(plat::HWND window, bool use_kv, const TChannelLog& log) {
+  // A second play into the same window keeps what it has; into another window the old
+  // handle or context is given back first rather than leaked.
+  if ((renderer_ != 0 || dc_ != 0) && window != window_) Close(log);
   window_ = window;
   if (use_kv) {
-    if (renderer_ != 0) return;  // a second play keeps the handle it has
+    if (renderer_ != 0) return;
     log.Write("create draw handle-->");
     // Every window here has a surface of its own and no display monitor holds it, so the
     // handle is always made for the window alone.
