@@ -1,5 +1,9 @@
 # Helpers that give every test, benchmark and fuzz target the same shape.
 
+# One list of the outside libraries' own leak and race reports, built into every test and
+# fuzz program.
+set(QUVI_SANITIZER_SUPPRESSIONS ${PROJECT_SOURCE_DIR}/tests/support/sanitizer_suppressions.cpp)
+
 # quvi_add_test(<name> SOURCES ... LIBS ... [PROPERTIES ...]): a GoogleTest program registered
 # with CTest; PROPERTIES are extra test properties for every case (e.g. a RESOURCE_LOCK for
 # cases that share a file beside the program).
@@ -8,7 +12,7 @@ function(quvi_add_test name)
     return()
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${QUVI_SANITIZER_SUPPRESSIONS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
@@ -31,7 +35,7 @@ function(quvi_add_fuzz topic)
     return()
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(fuzz_${topic} ${ARG_SOURCES})
+  add_executable(fuzz_${topic} ${ARG_SOURCES} ${QUVI_SANITIZER_SUPPRESSIONS})
   target_link_libraries(fuzz_${topic} PRIVATE ${ARG_LIBS})
   target_link_options(fuzz_${topic} PRIVATE -fsanitize=fuzzer)
 endfunction()

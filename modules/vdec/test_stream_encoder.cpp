@@ -10,13 +10,6 @@ extern "C" {
 #include <memory>
 #include <string>
 
-// libx265 keeps a few small blocks of every encoder it opened after the encoder is closed;
-// they are the encoder library's, not ours, so leak checks in the programs using this
-// support skip them.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
-  return "leak:libx265.so\n";
-}
-
 namespace vdec::testing {
 
 namespace {

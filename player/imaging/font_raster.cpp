@@ -334,20 +334,3 @@ void TRasterFont::Draw(TMonoBitmap& bitmap, std::string_view text, int32_t x, in
 }
 
 }  // namespace zrplay
-
-// fontconfig loses a few bytes while it parses its configuration files, once per process; leak
-// checking in sanitizer builds of our programs ignores them. Only in those builds, so the
-// deliverables export nothing more; weak, so a program with its own list keeps it.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUVI_LEAK_CHECKS 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define QUVI_LEAK_CHECKS 1
-#endif
-#ifdef QUVI_LEAK_CHECKS
-extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
-#endif

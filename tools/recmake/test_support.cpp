@@ -411,12 +411,3 @@ namespace {
 const int kQuietLibraries = (av_log_set_level(AV_LOG_ERROR), 0);
 }  // namespace
 
-// libx265 keeps one allocation from opening an encoder to the end of the process, and
-// its worker threads synchronise through primitives the race detector cannot see; both are
-// the library's own and outside what these tests check.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:libx265.so\n";
-}
-extern "C" __attribute__((visibility("default"))) const char* __tsan_default_suppressions() {
-  return "race:libx265.so\n";
-}
