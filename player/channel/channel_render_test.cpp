@@ -215,12 +215,16 @@ TEST_F(ChannelRenderTest, BufferedLiveFramesArriveInOrderPacedByTheBackgroundThr
   ASSERT_TRUE(display.WaitFor(frames.size())) << display.Calls().size();
   const std::vector<TCall> calls = display.Calls();
   ASSERT_EQ(calls.size(), frames.size());
-  // Stamps follow the capture times of the frames fed, from the first one.
-  for (size_t i = 0; i < calls.size(); ++i) {
-    const int64_t expected =
-        FrameTimeDistanceMs(FrameTime(frames[i].head), FrameTime(frames[0].head));
-    EXPECT_EQ(calls[i].stamp, expected) << i;
-  }
+  // Every frame went through the list and left it.
+  EXPECT_TRUE(channel.FrameListExists());
+  EXPECT_EQ(channel.BufferedFrameCount(), 0u);
+  // Stamps are those of the last frame fed when each picture arrives (a decoder slower than
+  // the pace may already have been given later frames): they never go back and stay within
+  // the span of the frames.
+  const int64_t span =
+      FrameTimeDistanceMs(FrameTime(frames.back().head), FrameTime(frames[0].head));
+  EXPECT_LE(calls.back().stamp, span);
+  for (size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].stamp, calls[i].stamp) << i;
   const std::string prefix = channel.Log().Prefix();
   const std::vector<std::string> lines = log.LinesAfter(prefix);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "can play, first frame"), 1);
