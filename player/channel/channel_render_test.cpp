@@ -429,5 +429,78 @@ TEST(ChannelCallbackTest, SettingTheSameDecodeCallbackTwiceLogsOnceAndEndsBuffer
   EXPECT_EQ(decoder.StopCalls(), 0);
 }
 
+TEST(ChannelPlayLogTest, PlayAndStopWriteTheirStepsInOrder) {
+  const plat::HWND window = plat::CreateWindowHandle();
+  ASSERT_TRUE(plat::MoveWindow(window, 0, 0, 64, 48));
+  char wnd[16];
+  std::snprintf(wnd, sizeof wnd, "0x%08X", static_cast<uint32_t>(window));
+  const std::string w = wnd;
+  using TLines = std::vector<std::string>;
+  struct TCase {
+    const char* name;
+    bool buffered, use_kv, by_sdk;
+    plat::HWND window;
+    TLines play;  // "<handle>" stands for the draw handle made
+    TLines stop;
+  };
+  const TLines stop_head = {"stop-->", "stop<--", "close stream"};
+  for (const TCase& c : {
+           TCase{
+               "buffered, no window",
+               true,
+               false,
+               false,
+               0,
+               {"play(wnd=0x00000000)--->", "create bg play thread-->", "create bg play thread<--",
+                "play(wnd=0x00000000)<---"},
+               {"stop play thread-->", "stop play thread<--", "free buffer frame list", "stop=1"}},
+           TCase{
+               "renderer",
+               false,
+               true,
+               false,
+               window,
+               {"play(wnd=" + w + ")--->", "create draw handle-->", "monitor=0x00000000",
+                "create draw handle<--<handle>", "play(wnd=" + w + ")<---"},
+               {"free draw handle-->", "free draw handle<--", "free buffer frame list", "stop=1"}},
+           TCase{"decoder draws",
+                 false,
+                 true,
+                 true,
+                 window,
+                 {"set engine, decode=5, render=5, ret=-1", "set anti alias enable=-1",
+                  "play(wnd=" + w + ")--->", "play(wnd=" + w + ")<---"},
+                 {"free buffer frame list", "stop=1"}},
+       }) {
+    SCOPED_TRACE(c.name);
+    TSettingsScope settings;
+    PlayerSettings.EnableBufferOnLive = c.buffered;
+    PlayerSettings.UseKV = c.use_kv;
+    PlayerSettings.DrawBySDK = c.by_sdk;
+    PlayerSettings.AntiAliasEnable = true;
+    TFakeVideoDecoder decoder;
+    TChannel channel(2, 3, decoder);
+    TLogLines log;
+    ASSERT_EQ(channel.Play(c.window), 1);
+    TLines play = c.play;
+    for (std::string& line : play) {
+      const size_t at = line.find("<handle>");
+      if (at == std::string::npos) continue;
+      char handle[16];
+      std::snprintf(handle, sizeof handle, "0x%08X",
+                    static_cast<uint32_t>(channel.RendererHandle()));
+      line.replace(at, 8, handle);
+    }
+    EXPECT_EQ(log.LinesAfter(channel.Log().Prefix()), play);
+    log.Clear();
+    ASSERT_EQ(channel.Stop(), 1);
+    TLines stop = stop_head;
+    stop.insert(stop.end(), c.stop.begin(), c.stop.end());
+    EXPECT_EQ(log.LinesAfter(channel.Log().Prefix()), stop);
+    EXPECT_EQ(decoder.StopCalls(), 1);
+  }
+  plat::DestroyWindowHandle(window);
+}
+
 }  // namespace
 }  // namespace zrplay
