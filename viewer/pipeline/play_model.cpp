@@ -73,16 +73,16 @@ void TAbstractPlayModel::InitAdapter() {
 void TAbstractPlayModel::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  WriteLog("destroy play modal-->" + IdText());
+  Log("destroy play modal-->" + IdText());
   try {
     StopPlay();
     if (logged_in_ && adapter_) Logout();
     command_connection_.reset();
     adapter_.reset();
   } catch (...) {
-    WriteLog("free play model failed, e=" + ErrorText(std::current_exception()));
+    Log("free play model failed, e=" + ErrorText(std::current_exception()));
   }
-  WriteLog("destroy play modal<--" + IdText());
+  Log("destroy play modal<--" + IdText());
 }
 
 std::string TAbstractPlayModel::IdText() const {

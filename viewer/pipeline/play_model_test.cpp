@@ -290,9 +290,22 @@ TEST_F(PlayModelViewTest, StartPlaysTheStreamAndStopTearsItAllDown) {
   }
 }
 
+TEST_F(PlayModelViewTest, ThroughTheRelayTheClientIdentityIsAskedForFirst) {
+  model_->SetConnectionType(ctByStreamMedia);
+  model_->SetStreamMediaIP("127.0.0.1");
+  model_->SetStreamMediaPort(server_->Port());
+  model_->SetHostPort(1);  // the relay is the only way in
+  StartAndWaitForData();
+  EXPECT_EQ(model_->ClientNetID(), "127.0.0.1");
+  EXPECT_FALSE(server_->Log().WaitFor({"\"request\":\"client_identity\""}).empty());
+  model_->StopPlay();
+  EXPECT_EQ(play_ends_.load(), 1);
+}
+
 TEST_F(PlayModelViewTest, StartingTwiceAndStoppingTwiceAreSafe) {
   StartAndWaitForData();
-  model_->StartPlay();  // already playing: nothing new, the play end stays armed once
+  model_->FirePlayEnd();  // as a pipeline thread ending on an error would
+  model_->StartPlay();    // already playing: nothing new, and the play end is not re-armed
   model_->StopPlay();
   model_->StopPlay();
   EXPECT_EQ(CallCount("Zr_Play_InitPlayer("), 1u);
