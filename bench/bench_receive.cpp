@@ -18,6 +18,7 @@
 #include "viewer/pipeline/connection_thread.h"
 #include "viewer/pipeline/pipeline_model.h"
 #include "viewer/pipeline/protected_section.h"
+#include "viewer/pipeline/test_pipeline_model.h"
 #include "viewer/protocol/loopback_peer.h"
 #include "viewer/protocol/packages.h"
 #include "viewer/protocol/preview_communicator.h"
@@ -80,23 +81,12 @@ class TStreamServer {
 
 // A view that plays for as long as the benchmark runs and never drops: every package read
 // reaches the consumer.
-class TBenchModel : public viewer::TPipelineModel {
- public:
-  std::string DVRID() override { return "1"; }
-  int32_t LinkMode() override { return 1; }
-  int32_t PortNo() override { return 0; }
-  int32_t ChannelNo() override { return 0; }
-  bool Playing() override { return playing; }
-  bool DropWhenFull() override { return false; }
-  uint32_t LastDataTick() override { return 0; }
-  void MarkDataTime() override {}
-  void SetStatus(int32_t) override {}
-  void NotifyStatus(int32_t) override {}
-  void FirePlayEnd() override {}
-  bool AudioPlaying() override { return false; }
-  bool OpenSound() override { return false; }
-
-  std::atomic<bool> playing{true};
+struct TBenchModel : viewer::test_support::TTestPipelineModel {
+  TBenchModel() {
+    dvrid = "1";
+    link_mode = 1;
+    drop_when_full = false;
+  }
 };
 
 void BM_Receive(benchmark::State& state) {
