@@ -25,13 +25,16 @@
 
 namespace {
 
-// The identity the request on the wire must carry.
-viewer::test_support::TTestPipelineModel FixedModel() {
-  viewer::test_support::TTestPipelineModel model;
-  model.dvrid = "12345";
-  model.link_mode = 1;
-  model.channel_no = 7;
-  return model;
+// The identity the request on the wire must carry; lives for the whole run.
+viewer::test_support::TTestPipelineModel& FixedModel() {
+  static auto* model = [] {
+    auto* m = new viewer::test_support::TTestPipelineModel;
+    m->dvrid = "12345";
+    m->link_mode = 1;
+    m->channel_no = 7;
+    return m;
+  }();
+  return *model;
 }
 
 void Check(bool condition) {
@@ -88,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The answer must fit in the socket pair's buffer, which is written before the read.
   if (size > 65536) return 0;
   static viewer::TProtectedSection section;
-  static viewer::test_support::TTestPipelineModel model = FixedModel();
+  viewer::test_support::TTestPipelineModel& model = FixedModel();
   static const plat::HWND window = plat::CreateWindowHandle();
 
   int fds[2];
