@@ -103,34 +103,12 @@ void DecodeThroughVdec(benchmark::State& state, const TEncodedStream& stream) {
 }
 
 void DecodeDirectly(benchmark::State& state, const TEncodedStream& stream) {
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
   for (auto _ : state) {
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    context->thread_count = 1;
-    avcodec_open2(context, codec, nullptr);
-    size_t pictures = 0;
-    auto drain = [&] {
-      while (avcodec_receive_frame(context, frame) == 0) {
-        benchmark::DoNotOptimize(frame->data[0][0]);
-        ++pictures;
-        av_frame_unref(frame);
-      }
-    };
-    for (const auto& block : stream.frames) {
-      packet->data = const_cast<uint8_t*>(block.data());
-      packet->size = static_cast<int>(block.size());
-      avcodec_send_packet(context, packet);
-      drain();
-    }
-    avcodec_send_packet(context, nullptr);
-    drain();
-    avcodec_free_context(&context);
-    if (pictures != stream.frames.size()) state.SkipWithError("pictures lost");
+    const int pictures = vdec::testing::DecodeDirectly(
+        AV_CODEC_ID_H264, stream,
+        [](const AVFrame& frame) { benchmark::DoNotOptimize(frame.data[0][0]); });
+    if (pictures != static_cast<int>(stream.frames.size())) state.SkipWithError("pictures lost");
   }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(stream.frames.size()));
 }
 

@@ -136,4 +136,38 @@ std::optional<TEncodedStream> EncodeTestStream(const char* encoder, int width, i
   return stream;
 }
 
+int DecodeDirectly(int codec_id, const TEncodedStream& stream,
+                   const std::function<void(const AVFrame&)>& on_picture) {
+  const AVCodec* codec = avcodec_find_decoder(static_cast<AVCodecID>(codec_id));
+  if (codec == nullptr) return -1;
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  context->thread_count = 1;
+  if (avcodec_open2(context, codec, nullptr) != 0) {
+    avcodec_free_context(&context);
+    return -1;
+  }
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  int pictures = 0;
+  auto drain = [&] {
+    while (avcodec_receive_frame(context, frame) == 0) {
+      on_picture(*frame);
+      ++pictures;
+      av_frame_unref(frame);
+    }
+  };
+  for (const auto& block : stream.frames) {
+    packet->data = const_cast<uint8_t*>(block.data());
+    packet->size = static_cast<int>(block.size());
+    avcodec_send_packet(context, packet);
+    drain();
+  }
+  avcodec_send_packet(context, nullptr);
+  drain();
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&context);
+  return pictures;
+}
+
 }  // namespace vdec::testing

@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
+
+struct AVFrame;
 
 namespace vdec::testing {
 
@@ -31,5 +34,11 @@ bool HasEncoder(const char* name);
 // look-ahead); nothing when the encoder is missing or fails.
 std::optional<TEncodedStream> EncodeTestStream(const char* encoder, int width, int height,
                                                int count, const TEncodeOptions& options = {});
+
+// Decodes the stream with libavcodec directly (single-threaded, every picture drained as soon
+// as it is out), handing each picture to on_picture. `codec_id` is an AVCodecID. Returns the
+// number of pictures, or -1 when the decoder cannot be opened.
+int DecodeDirectly(int codec_id, const TEncodedStream& stream,
+                   const std::function<void(const AVFrame&)>& on_picture);
 
 }  // namespace vdec::testing

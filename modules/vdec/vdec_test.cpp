@@ -156,33 +156,14 @@ class TCallInThread {
 std::vector<std::array<uint64_t, 3>> ReferenceSums(AVCodecID codec_id,
                                                    const TEncodedStream& stream) {
   std::vector<std::array<uint64_t, 3>> sums;
-  const AVCodec* codec = avcodec_find_decoder(codec_id);
-  AVCodecContext* context = avcodec_alloc_context3(codec);
-  context->thread_count = 1;
-  EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  auto drain = [&] {
-    while (avcodec_receive_frame(context, frame) == 0) {
-      const int cw = (frame->width + 1) / 2;
-      const int ch = (frame->height + 1) / 2;
-      sums.push_back({PlaneSum(frame->data[0], frame->linesize[0], frame->width, frame->height),
-                      PlaneSum(frame->data[1], frame->linesize[1], cw, ch),
-                      PlaneSum(frame->data[2], frame->linesize[2], cw, ch)});
-      av_frame_unref(frame);
-    }
-  };
-  for (const Bytes& block : stream.frames) {
-    packet->data = const_cast<uint8_t*>(block.data());
-    packet->size = static_cast<int>(block.size());
-    avcodec_send_packet(context, packet);
-    drain();
-  }
-  avcodec_send_packet(context, nullptr);
-  drain();
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&context);
+  const int pictures = vdec::testing::DecodeDirectly(codec_id, stream, [&](const AVFrame& frame) {
+    const int cw = (frame.width + 1) / 2;
+    const int ch = (frame.height + 1) / 2;
+    sums.push_back({PlaneSum(frame.data[0], frame.linesize[0], frame.width, frame.height),
+                    PlaneSum(frame.data[1], frame.linesize[1], cw, ch),
+                    PlaneSum(frame.data[2], frame.linesize[2], cw, ch)});
+  });
+  EXPECT_GE(pictures, 0) << "the reference decoder did not open";
   return sums;
 }
 
