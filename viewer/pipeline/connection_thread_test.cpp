@@ -353,6 +353,20 @@ class ConnectionThreadTest : public ::testing::Test {
   }
   void Start() { ASSERT_TRUE(thread_->Start()); }
 
+  // With dropping off, a server that sends the head and 101 frames leaves the thread blocked
+  // putting the last one into the full queue.
+  void StartBlockedOnAFullQueue() {
+    model_.Drop = false;
+    Serve({[](TConnection& c) {
+      c.Handshake();
+      c.Play(kFrameHead, 0);
+      for (int i = 1; i <= 101; ++i) c.Play(kFrameVideo, static_cast<uint8_t>(i));
+      c.Stall();
+    }});
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingWriters() == 1; }));
+  }
+
   // The play model's stop: the view stops playing, the thread is told to end and its read
   // broken, the queue closed; then the thread is waited for. Returns how long that took.
   int64_t StopView() {
@@ -728,15 +742,7 @@ TEST_F(ConnectionThreadTest, StoppingEndsAPendingConnectWithinTheConnectWait) {
 }
 
 TEST_F(ConnectionThreadTest, StoppingReleasesAPutIntoAFullQueue) {
-  model_.Drop = false;
-  Serve({[](TConnection& c) {
-    c.Handshake();
-    c.Play(kFrameHead, 0);
-    for (int i = 1; i <= 101; ++i) c.Play(kFrameVideo, static_cast<uint8_t>(i));
-    c.Stall();
-  }});
-  Start();
-  ASSERT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingWriters() == 1; }));
+  ASSERT_NO_FATAL_FAILURE(StartBlockedOnAFullQueue());
   StopView();
   EXPECT_EQ(log_.Count("CH5 Check package failed!Connect Thread:"), 1);
   EXPECT_EQ(log_.Count("Error=ObjectQueue Insert Error,Buffer Closed"), 1);
@@ -793,15 +799,7 @@ TEST_F(ConnectionThreadTest, AFailingCycleIsLoggedAndStillPausedAfter) {
 }
 
 TEST_F(ConnectionThreadTest, DestroyingARunningThreadStopsItFirst) {
-  model_.Drop = false;
-  Serve({[](TConnection& c) {
-    c.Handshake();
-    c.Play(kFrameHead, 0);
-    for (int i = 1; i <= 101; ++i) c.Play(kFrameVideo, static_cast<uint8_t>(i));
-    c.Stall();
-  }});
-  Start();
-  ASSERT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingWriters() == 1; }));
+  ASSERT_NO_FATAL_FAILURE(StartBlockedOnAFullQueue());
   thread_.reset();  // blocked in a put into the full queue: must not hang
   EXPECT_EQ(log_.CountExact("free connection thread<--"), 1);
   EXPECT_TRUE(WaitUntil([&] { return server_->ClosedByClient() == 1; }));
