@@ -6,7 +6,9 @@
 // thread takes frames from the list (TakeFrame, FeedCurrentFrame); the decoder's thread reads
 // the frame timing and the last fed frame. Stop and destruction run on the caller's thread.
 // Owns its frame list, the frames in it and the current frame; borrows the decoder, which
-// must outlive it.
+// must outlive it. Record files: the caller's thread changes pace and position while the
+// background play thread plays the file; the reader is shared with the index thread, which
+// runs the index-complete handler and may outlive the channel.
 #pragma once
 
 #include <atomic>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "platform/time.h"
 #include "player/api/zrplay_api.h"
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
@@ -25,8 +28,10 @@
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
 #include "player/channel/picture_drawer.h"
+#include "player/channel/record_file_pacer.h"
 #include "player/channel/show_gate.h"
 #include "player/media/video_decoder.h"
+#include "player/record/file_reader.h"
 
 namespace zrplay {
 
@@ -78,9 +83,6 @@ class TChannel {
   // Starts the background play thread for record files and buffered live streams. Returns
   // the decoder's play answer (1 or 0), 0 also when the thread cannot be made.
   int32_t Play(plat::HWND window);
-  // Starts a play run on the input side: frame times and the show gate cleared, playing on,
-  // paused and single-step off. Play calls it once the decoder plays.
-  void ResetForPlay();
   // 1 when not playing; otherwise stops the decoder (no decode hook runs afterwards), closes
   // its stream, ends the background thread, frees the draw handle, the device context and
   // the buffered frames, and returns the decoder's stop answer.
@@ -123,6 +125,60 @@ class TChannel {
   // Copies of the last fed frame's head and its text overlay records.
   void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
 
+  // --- Playback control and record files (channel_control.cpp, channel_file.cpp) ---
+  // Each takes the arguments of its export and answers what the export returns. Positions
+  // and seeks work on an open record file only; speed, pause and stepping on live too.
+  int32_t Pause(int32_t pause);
+  int32_t SetPlaySpeed(int32_t old_level, int32_t new_level);
+  int32_t Fast();
+  int32_t Slow();
+  // Record file: shows the current frame and moves on (1). Live: lets one buffered frame
+  // through at the next play step (0).
+  int32_t OneByOneForward();
+  int32_t OneByOneBack();
+  // Opens a record file and builds its frame index on a thread of its own; until that
+  // thread ends the file does not play.
+  int32_t OpenFile(const char* file_name);
+  int32_t CloseFile();
+  // The callback runs on the index thread once the frame index is built.
+  int32_t SetFileRefCallBack(ZR_FILE_REF_CALLBACK callback, ZR_USER user);
+  // The message is posted to the window (port, 0) when the last frame has been shown.
+  int32_t SetFileEndMsg(ZR_HWND window, uint32_t message);
+  int32_t GetPlayedFrames();
+  int32_t GetCurrFrameNum();
+  int32_t GetFileTotalMSec();
+  int32_t GetFileTotalFrames();
+  int32_t GetPlayedTime();
+  int32_t GetPlayedTimeEx();
+  double GetPlayedPos();
+  int32_t SetPlayedPos(double position);
+  int32_t SetPlayedTimeEx(int32_t ms);
+  int32_t SetCurrFrameNum(int32_t frame);
+  int32_t GetKeyFramePos(int32_t value, int32_t kind);
+  int32_t GetLastKeyPos(int32_t value, int32_t kind);
+
+  // The record file step of the background play thread at tick now_ms; true when it
+  // played a frame.
+  bool RecordFileStep(uint32_t now_ms);
+  // The millisecond tick the background play thread paces by (GetTickCount by default).
+  using TTickSource = uint32_t (*)();
+  void SetTickSource(TTickSource source) { tick_source_ = source; }
+
+  // Steps the background play thread has run, so a caller can wait until a step has seen
+  // a change it made.
+  uint64_t PlaySteps() const { return play_steps_.load(); }
+  int32_t SpeedLevel() const { return speed_level_.load(); }
+  float LiveFactor() const { return live_delay_factor_.load(); }
+  bool Paused() const { return paused_.load(); }
+  bool SingleStep() const { return single_step_.load(); }
+  int32_t CurrentFrameIndex() const { return current_index_.load(); }
+  // True while a frame index is being built for the open record file.
+  bool BuildingIndex() const { return index_builds_.load() > 0; }
+  // The open record file's reader (shared; null when none), and the nearest key frame at or
+  // before frame i of it (-1 when none).
+  std::shared_ptr<TFileReader> FileReader() const;
+  int32_t NearestKeyFrame(int32_t i) const;
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -134,6 +190,16 @@ class TChannel {
   bool LiveStep();
   void StartBgPlayThread();
   void StopBgPlayThread();
+  // Record file play (channel_file.cpp); the *Locked ones run under file_lock_.
+  struct TIndexLink;
+  static void OnIndexBuilt(const std::shared_ptr<TIndexLink>& link,
+                           const std::shared_ptr<TFileReader>& reader);
+  std::shared_ptr<TFileReader> OpenReader() const;
+  void ShowFrameLocked(int32_t index);
+  void SetCurrentIndexLocked(int32_t index);
+  void SeekLocked(int32_t index);
+  void PostFileEnd() const;
+  void ReleaseRecordFile();
   // The decoder's picture hook: copies, turns, hands to the callbacks and draws.
   static void DecodeHook(int32_t vendor_port, const VDEC_DECODED_FRAME* frame,
                          const VDEC_FRAME_INFO* info, void* user);
@@ -191,6 +257,24 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+
+  // Record file play. file_lock_ guards the reader pointer, the read buffer and moving the
+  // current index; the reader itself serves any thread. The index link lets an index
+  // thread that outlives the channel find out it is gone.
+  mutable std::mutex file_lock_;
+  std::shared_ptr<TFileReader> reader_;
+  std::vector<uint8_t> read_buffer_;
+  std::atomic<int32_t> current_index_{0};
+  std::atomic<int32_t> index_builds_{0};
+  std::shared_ptr<TIndexLink> index_link_;
+  std::mutex file_callback_lock_;
+  ZR_FILE_REF_CALLBACK file_ref_callback_ = nullptr;
+  ZR_USER file_ref_user_ = 0;
+  std::atomic<plat::HWND> file_end_window_{0};
+  std::atomic<uint32_t> file_end_message_{0};
+  TRecordFilePacer file_pacer_;
+  std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
+  std::atomic<uint64_t> play_steps_{0};
 };
 
 }  // namespace zrplay
