@@ -18,6 +18,7 @@
 
 #include "platform/messages.h"
 #include "player/api/zrplay_api.h"
+#include "player/channel/audio_path.h"
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
@@ -123,6 +124,20 @@ class TChannel {
   // Copies of the last fed frame's head and its text overlay records.
   void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
 
+  // --- Sound (channel_audio.cpp; results as the exports return them) ---
+  // Makes the sound manager for the current window when there is none; 1.
+  int32_t OpenSound();
+  // Closes sound and frees the sound manager; 1.
+  int32_t StopSound();
+  // Volume is not controlled: both only log and return 0.
+  int32_t SetVolume(int32_t volume);
+  int32_t GetVolume();
+  // selector 1 asks for video only: audio frames are no longer decoded. 1.
+  int32_t SetDecCBStream(int32_t selector);
+  // The sound module the channel plays through (QelDSound unless a test gives another).
+  void UseSoundOutput(TSoundOutput& output) { audio_.UseSoundOutput(output); }
+  const TAudioPath& Audio() const { return audio_; }
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -191,6 +206,14 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+
+  // --- Sound (channel_audio.cpp) ---
+  // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
+  // normal speed or a decode callback set).
+  bool AudioGateOpen();
+  // Hands an audio block to the audio path with the decode callback of the moment.
+  void InputAudio(const uint8_t* block, size_t size);
+  TAudioPath audio_{log_, port_, vendor_port_};
 };
 
 }  // namespace zrplay
