@@ -21,6 +21,7 @@
 #include "platform/messages.h"
 #include "platform/time.h"
 #include "player/api/zrplay_api.h"
+#include "player/channel/audio_path.h"
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
@@ -179,6 +180,20 @@ class TChannel {
   std::shared_ptr<TFileReader> FileReader() const;
   int32_t NearestKeyFrame(int32_t i) const;
 
+  // --- Sound (channel_audio.cpp; results as the exports return them) ---
+  // Makes the sound manager for the current window when there is none; 1.
+  int32_t OpenSound();
+  // Closes sound and frees the sound manager; 1.
+  int32_t StopSound();
+  // Volume is not controlled: both only log and return 0.
+  int32_t SetVolume(int32_t volume);
+  int32_t GetVolume();
+  // selector 1 asks for video only: audio frames are no longer decoded. 1.
+  int32_t SetDecCBStream(int32_t selector);
+  // The sound module the channel plays through (QelDSound unless a test gives another).
+  void UseSoundOutput(TSoundOutput& output) { audio_.UseSoundOutput(output); }
+  const TAudioPath& Audio() const { return audio_; }
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -275,6 +290,13 @@ class TChannel {
   TRecordFilePacer file_pacer_;
   std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
   std::atomic<uint64_t> play_steps_{0};
+  // --- Sound (channel_audio.cpp) ---
+  // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
+  // normal speed or a decode callback set).
+  bool AudioGateOpen();
+  // Hands an audio block to the audio path with the decode callback of the moment.
+  void InputAudio(const uint8_t* block, size_t size);
+  TAudioPath audio_{log_, port_, vendor_port_};
 };
 
 }  // namespace zrplay

@@ -66,7 +66,7 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
       return 1;
     }
     if (IsAudioFrame(head)) {
-      // Taken: the sound path that plays audio frames has not been built yet.
+      if (AudioGateOpen()) InputAudio(block, length);
       return 1;
     }
   } catch (...) {
