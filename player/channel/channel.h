@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/messages.h"
@@ -21,6 +22,7 @@
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
+#include "player/channel/channel_overlays.h"
 #include "player/channel/frame_head.h"
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
@@ -123,6 +125,23 @@ class TChannel {
   // Copies of the last fed frame's head and its text overlay records.
   void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
 
+  // --- Overlays, snapshots and encode information (results 1 or 0) ---
+  // The watermark tiled over every picture; logged, 1.
+  int32_t SetWatermark(const char* text);
+  // Scene text drawn at the bottom left, a backslash starting a new line; logged, 1.
+  int32_t SetSceneInfo(const char* text);
+  // Writes the current picture (with its overlays) to a JPEG file for a ".jpg" name, any
+  // case, else to a BMP file; the folder is made with its parents. Before the first picture
+  // the name waits for it (1). 0 when the name is too long or the folder cannot be made.
+  // With DrawBySDK the decoder writes a JPEG whatever the name.
+  int32_t CaptureImage(const char* name);
+  // Fills a 28-byte record: encode type, width, height, 16 zero bytes. A smaller size gets 0
+  // and the size needed written back; 0 also before the picture size is known.
+  int32_t ReadChannelEncodeInfo(void* record, int32_t* size);
+  const TChannelOverlays& Overlays() const { return overlays_; }
+  // Window repaints after the picture turned (renderer path).
+  uint32_t RepaintCount() const { return drawer_.Repaints(); }
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -140,6 +159,13 @@ class TChannel {
   void TakePicture(const VDEC_DECODED_FRAME& frame);
   void Rotate();
   void CallCallbacks();
+  // The overlay pass after rotation: watermark, overlay records and scene text.
+  void DrawOverlays();
+  // Frees the overlay lines when play stops.
+  void FreeOverlayLines();
+  // Writes the pending snapshot from the frame buffer; nothing before the first picture.
+  void TakePendingSnapshot();
+  int32_t SnapshotBySdk(const std::string& name);
 
   const int32_t port_;
   const int32_t vendor_port_;
@@ -191,6 +217,12 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+
+  // Overlays drawn into every picture; the records of the last fed frame are copied out for
+  // the pass (decoder thread only). The pending snapshot name is guarded by picture_lock_.
+  TChannelOverlays overlays_;
+  std::vector<TOverlayRecord> overlay_records_seen_;
+  std::string pending_snapshot_;
 };
 
 }  // namespace zrplay

@@ -88,6 +88,7 @@ int32_t TChannel::Stop() {
   log_.Write("close stream");
   single_step_ = false;
   StopBgPlayThread();
+  FreeOverlayLines();
   {
     std::lock_guard lock(picture_lock_);
     drawer_.Close(log_);
