@@ -125,7 +125,7 @@ class TChannel {
   // Copies of the last fed frame's head and its text overlay records.
   void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
 
-  // --- Overlays, snapshots and encode information (results 1 or 0) ---
+  // --- Overlays, snapshots, encode information and clips (results 1 or 0) ---
   // The watermark tiled over every picture; logged, 1.
   int32_t SetWatermark(const char* text);
   // Scene text drawn at the bottom left, a backslash starting a new line; logged, 1.
@@ -138,6 +138,9 @@ class TChannel {
   // Fills a 28-byte record: encode type, width, height, 16 zero bytes. A smaller size gets 0
   // and the size needed written back; 0 also before the picture size is known.
   int32_t ReadChannelEncodeInfo(void* record, int32_t* size);
+  // Copies the frames of the open record file from the key frame at or before first to last
+  // into a new file, as stored. 0 without a record file.
+  int32_t Clip(int32_t first, int32_t last, const char* name);
   const TChannelOverlays& Overlays() const { return overlays_; }
   // Window repaints after the picture turned (renderer path).
   uint32_t RepaintCount() const { return drawer_.Repaints(); }
