@@ -112,6 +112,29 @@ TEST_F(ChannelOverlayTest, OverlayRecordsOfTheFixtureChangePixelsNearTheirPositi
   }
 }
 
+TEST_F(ChannelOverlayTest, OverlayPositionsAreScaledFromTheReferencePictureToTheFullHdPicture) {
+  constexpr int32_t kFullWidth = 1920;
+  constexpr int32_t kFullHeight = 1080;
+  const std::string fixture = "h264_1920x1080_aac.rec";
+  const std::vector<TPicture> drawn = Play({{Record(352, 288, "Camera 01")}}, {}, fixture);
+  const std::vector<TPicture> plain = Play({}, {}, fixture);
+  ASSERT_EQ(drawn.size(), kFrames);
+  ASSERT_EQ(plain.size(), kFrames);
+  SavePicture(drawn[0], "overlay_1080p");
+  // The middle of the reference picture is the middle of this one.
+  TYV12Font font;
+  std::vector<uint8_t> scratch(YV12Size(kFullWidth, kFullHeight), 128);
+  font.DrawText(352, 288, scratch.data(), "Camera 01", kFullWidth, kFullHeight, kFullWidth);
+  const TBox box{960, 540, 960 + font.RasterWidth(), 540 + font.RasterHeight()};
+  for (size_t i = 0; i < kFrames; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(drawn[i].width, kFullWidth);
+    const std::vector<TChange> changes = ChangedLuma(drawn[i], plain[i]);
+    EXPECT_GT(changes.size(), 500u);
+    for (const TChange& c : changes) ASSERT_TRUE(box.Holds(c)) << c.x << "," << c.y;
+  }
+}
+
 // The picture as the channel should draw it: the plain picture with fonts drawn by hand.
 using TCompose = std::function<void(uint8_t* picture, int32_t width, int32_t height)>;
 
