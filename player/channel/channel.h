@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/messages.h"
@@ -25,6 +26,7 @@
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
+#include "player/channel/channel_overlays.h"
 #include "player/channel/frame_head.h"
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
@@ -194,6 +196,26 @@ class TChannel {
   void UseSoundOutput(TSoundOutput& output) { audio_.UseSoundOutput(output); }
   const TAudioPath& Audio() const { return audio_; }
 
+  // --- Overlays, snapshots, encode information and clips (results 1 or 0) ---
+  // The watermark tiled over every picture; logged, 1.
+  int32_t SetWatermark(const char* text);
+  // Scene text drawn at the bottom left, a backslash starting a new line; logged, 1.
+  int32_t SetSceneInfo(const char* text);
+  // Writes the current picture (with its overlays) to a JPEG file for a ".jpg" name, any
+  // case, else to a BMP file; the folder is made with its parents. Before the first picture
+  // the name waits for it (1). 0 when the name is too long or the folder cannot be made.
+  // With DrawBySDK the decoder writes a JPEG whatever the name.
+  int32_t CaptureImage(const char* name);
+  // Fills a 28-byte record: encode type, width, height, 16 zero bytes. A smaller size gets 0
+  // and the size needed written back; 0 also before the picture size is known.
+  int32_t ReadChannelEncodeInfo(void* record, int32_t* size);
+  // Copies the frames of the open record file from the key frame at or before first to last
+  // into a new file, as stored. 0 without a record file.
+  int32_t Clip(int32_t first, int32_t last, const char* name);
+  const TChannelOverlays& Overlays() const { return overlays_; }
+  // Window repaints after the picture turned (renderer path).
+  uint32_t RepaintCount() const { return drawer_.Repaints(); }
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -221,6 +243,13 @@ class TChannel {
   void TakePicture(const VDEC_DECODED_FRAME& frame);
   void Rotate();
   void CallCallbacks();
+  // The overlay pass after rotation: watermark, overlay records and scene text.
+  void DrawOverlays();
+  // Frees the overlay lines when play stops.
+  void FreeOverlayLines();
+  // Writes the pending snapshot from the frame buffer; nothing before the first picture.
+  void TakePendingSnapshot();
+  int32_t SnapshotBySdk(const std::string& name);
 
   const int32_t port_;
   const int32_t vendor_port_;
@@ -297,6 +326,12 @@ class TChannel {
   // Hands an audio block to the audio path with the decode callback of the moment.
   void InputAudio(const uint8_t* block, size_t size);
   TAudioPath audio_{log_, port_, vendor_port_};
+
+  // Overlays drawn into every picture; the records of the last fed frame are copied out for
+  // the pass (decoder thread only). The pending snapshot name is guarded by picture_lock_.
+  TChannelOverlays overlays_;
+  std::vector<TOverlayRecord> overlay_records_seen_;
+  std::string pending_snapshot_;
 };
 
 }  // namespace zrplay

@@ -88,6 +88,7 @@ int32_t TChannel::Stop() {
   single_step_ = false;
   StopBgPlayThread();
   audio_.FreeSoundManager();
+  FreeOverlayLines();
   {
     std::lock_guard lock(picture_lock_);
     drawer_.Close(log_);
