@@ -89,8 +89,8 @@ class TAnswer {
  public:
   explicit TAnswer(const TSoapReply& reply) {
     const bool ok_status = reply.Status >= 200 && reply.Status < 300;
-    const pugi::xml_parse_result parsed =
-        doc_.load_buffer(reply.Body.data(), reply.Body.size(), pugi::parse_default);
+    const pugi::xml_parse_result parsed = doc_.load_buffer(
+        reply.Body.data(), reply.Body.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (parsed) {
       const pugi::xml_node envelope = doc_.document_element();
       if (LocalName(envelope.name()) == "Envelope") body_ = ChildNamed(envelope, "Body");
