@@ -311,6 +311,24 @@ TEST_F(CenterService, ReportTimeKeepsPlusEightUnderAnotherZone) {
   EXPECT_LE(time, CenterDateTimeText(after));
 }
 
+// A sender gives up after the report time-out, or at once when nobody listens; either way
+// the report is lost quietly and the sender ends by itself.
+TEST_F(CenterService, ReportSendersEndOnTheirOwnWhenTheServiceFails) {
+  TSilentPort silent;
+  client_->Configure({"127.0.0.1", silent.Port(), "/sc/", 300});
+  const auto start = TClock::now();
+  EXPECT_TRUE(client_->ReportAction("t", 1, 1, "silent", 1, true));
+  EXPECT_TRUE(client_->WaitReportsSent(60000));
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start).count(),
+            250);
+
+  TSilentPort closed(true);
+  client_->SetCenterPort(closed.Port());
+  EXPECT_TRUE(client_->ReportAction("t", 1, 1, "refused", 1, false));
+  EXPECT_TRUE(client_->WaitReportsSent(60000));
+  EXPECT_EQ(client_->ReportsDropped(), 0u);
+}
+
 // A burst of reports to a service that never answers: the bound holds, the rest are dropped
 // and counted, and the client goes away without waiting out the long time-out.
 TEST_F(CenterService, ReportsInFlightAreBoundedAndUnloadingDoesNotWaitThemOut) {

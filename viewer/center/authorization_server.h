@@ -78,6 +78,8 @@ class TEmbeddedAuthorizationServer : public TAbstractAuthorizationServer {
 
   // Reports being sent now, and reports dropped because too many were.
   int ReportsInFlight() const { return gate_->InFlight(); }
+  // Waits until no report is being sent; false when timeout_ms passed first.
+  bool WaitReportsSent(uint32_t timeout_ms) { return gate_->WaitIdle(timeout_ms); }
   uint64_t ReportsDropped() const { return gate_->Dropped(); }
 
  private:
