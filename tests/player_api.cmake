@@ -1,0 +1,10 @@
+# The player library through dlopen, as any caller loads it.
+quvi_add_test(player_api_test
+  SOURCES player_api_test.cpp player_api_support.cpp
+  LIBS QuviPlatform ${CMAKE_DL_LIBS})
+if(TARGET player_api_test)
+  add_dependencies(player_api_test ZrPlay_Standard)
+  target_include_directories(player_api_test PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(player_api_test PRIVATE
+    ZRPLAY_LIBRARY_PATH="$<TARGET_FILE:ZrPlay_Standard>")
+endif()

@@ -1,0 +1,41 @@
+// Test support for whole-library tests of the player API: the built library loaded with
+// dlopen and its 71 exports looked up by name, the names in its dynamic symbol table, and
+// the lines it wrote to its log. Test code only; one thread per object.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "player/api/zrplay_api.h"
+
+namespace quvi_test {
+
+// The exports of one loaded player library, one member per export (null when missing).
+struct TPlayerApi {
+#define QUVI_TEST_API_MEMBER(ret, name, params, args, fail) ret(*name) params = nullptr;
+  ZRPLAY_EXPORTS(QUVI_TEST_API_MEMBER)
+#undef QUVI_TEST_API_MEMBER
+
+  // Loads the library at `path` (kept loaded until Unload) and looks every export up.
+  bool Load(const std::string& path);
+  // Unloads it: the library destroys every channel still registered.
+  void Unload();
+  bool AllFound() const;
+  void* Handle() const {
+    return handle_;
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// Names of the defined global symbols in the dynamic symbol table of the ELF file.
+std::vector<std::string> ExportedSymbols(const std::string& path);
+
+// The lines the player library wrote to its log for this program, without time stamps and
+// the "@local:" tag, from `from` bytes into the file on (a size from LogSize()).
+std::vector<std::string> PlayerLogLines(size_t from = 0);
+size_t PlayerLogSize();
+
+}  // namespace quvi_test
