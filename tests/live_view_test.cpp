@@ -1,0 +1,220 @@
+// A live view from end to end: streamsim's server serving a fixture, the viewer's play model
+// with a real window, the proxy module, the player library, vdec and the renderer. The
+// window must show the stream's picture (compared with a direct libavcodec decode of the
+// fixture), the statistics count what arrived, a recording is a valid record file, and stop
+// ends everything down to the player library's channel. The same view without a window runs
+// the no-decode player, which records but never reaches the library.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "modules/vdec/test_stream_encoder.h"
+#include "platform/gdi.h"
+#include "platform/messages.h"
+#include "tests/player_api_support.h"
+#include "tests/support/test_files.h"
+#include "tools/recmake/record_file_reader.h"
+#include "tools/streamsim/test_support.h"
+#include "viewer/pipeline/play_model.h"
+#include "viewer/player/player_binding.h"
+
+namespace {
+
+const std::string kFixture = std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec";
+constexpr int kWidth = 704;
+constexpr int kHeight = 576;
+
+bool WaitUntil(const std::function<bool()>& condition, int seconds = 10) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Luma of every picture of the fixture, decoded directly with libavcodec.
+std::vector<std::vector<uint8_t>> DecodeFixtureLuma() {
+  std::ifstream in(kFixture, std::ios::binary);
+  recmake::TRecordFileReader reader(in);
+  vdec::testing::TEncodedStream stream;
+  recmake::TRecordFrame frame;
+  while (reader.Next(frame) == recmake::TRecordFileReader::EResult::Frame)
+    if (frame.IsVideo()) stream.frames.push_back(frame.Payload);
+  std::vector<std::vector<uint8_t>> pictures;
+  vdec::testing::DecodeDirectly(AV_CODEC_ID_H264, stream, [&](const AVFrame& f) {
+    std::vector<uint8_t> y(static_cast<size_t>(f.width) * f.height);
+    for (int row = 0; row < f.height; ++row)
+      std::copy_n(f.data[0] + row * f.linesize[0], f.width, y.begin() + row * f.width);
+    pictures.push_back(std::move(y));
+  });
+  return pictures;
+}
+
+// Mean absolute difference between the window's luma and a picture's, on a grid of samples
+// (window pixels mapped to the picture by scaling).
+double LumaDistance(const std::vector<uint32_t>& window, int ww, int wh,
+                    const std::vector<uint8_t>& picture) {
+  double sum = 0;
+  int n = 0;
+  for (int y = 4; y < wh; y += 8) {
+    for (int x = 4; x < ww; x += 8) {
+      const uint32_t p = window[static_cast<size_t>(y) * ww + x];
+      const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+      const double luma = 16 + (65.738 * r + 129.057 * g + 25.064 * b) / 256;
+      const int px = x * kWidth / ww, py = y * kHeight / wh;
+      sum += std::abs(luma - picture[static_cast<size_t>(py) * kWidth + px]);
+      ++n;
+    }
+  }
+  return sum / n;
+}
+
+bool WindowShowsSomething(plat::HWND window) {
+  std::vector<uint32_t> pixels;
+  int32_t w = 0, h = 0;
+  if (!plat::GetWindowPixels(window, &pixels, &w, &h)) return false;
+  for (uint32_t p : pixels)
+    if ((p & 0xFFFFFF) != 0) return true;
+  return false;
+}
+
+class LiveViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // The proxy finds the player library beside itself, as in a real installation.
+    ::unsetenv("ZRPLAYPROXY_PLAYER");
+    viewer::SetPlayerProxyModuleName(ZRPLAYPROXY_PATH);
+  }
+  void SetUp() override {
+    streamsim::TServerOptions options;
+    options.DefaultSource = {streamsim::TSourceSpec::EKind::File, kFixture};
+    options.RealTime = true;
+    options.Loop = true;
+    server_ = std::make_unique<streamsim::test::TRunningServer>(options);
+    model_ = std::make_unique<viewer::TOstraNvPreviewModel>();
+    model_->SetHostIP("127.0.0.1");
+    model_->SetHostPort(server_->Port());
+    model_->SetChannelNo(0);
+    model_->SetDVRID("7");
+    model_->SetLoginUser("admin");
+    model_->SetPassword("admin");
+    model_->SetConnectTimeout(2000);
+    model_->SetReadTimeout(5000);
+  }
+  void TearDown() override {
+    model_.reset();
+    if (window_ != 0) plat::DestroyWindowHandle(window_);
+  }
+  void OpenWindow() {
+    window_ = plat::CreateWindowHandle();
+    ASSERT_TRUE(plat::MoveWindow(window_, 0, 0, kWidth, kHeight));
+    model_->SetPlayWnd(window_);
+  }
+  // Records from the start of the view; the file is checked after the stop.
+  std::string StartRecording() {
+    const std::string name = dir_.Path("view.h264");
+    EXPECT_TRUE(model_->StartRecord(name));
+    return name;
+  }
+  // Every frame of the recording reads cleanly; the number of video frames.
+  static int CheckRecording(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    recmake::TRecordFileReader reader(in);
+    recmake::TRecordFrame frame;
+    int video = 0;
+    recmake::TRecordFileReader::EResult r;
+    bool first = true;
+    while ((r = reader.Next(frame)) == recmake::TRecordFileReader::EResult::Frame) {
+      if (first && frame.IsVideo())
+        EXPECT_TRUE(frame.IsKey()) << "a recording starts at a key frame";
+      if (frame.IsVideo()) first = false;
+      video += frame.IsVideo() ? 1 : 0;
+    }
+    EXPECT_EQ(r, recmake::TRecordFileReader::EResult::End) << reader.ErrorText();
+    return video;
+  }
+
+  quvi_test::TTempDir dir_{"live_view_test"};
+  std::unique_ptr<streamsim::test::TRunningServer> server_;
+  std::unique_ptr<viewer::TOstraNvPreviewModel> model_;
+  plat::HWND window_ = 0;
+};
+
+TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
+  const std::vector<std::vector<uint8_t>> pictures = DecodeFixtureLuma();
+  ASSERT_GT(pictures.size(), 50u);
+  OpenWindow();
+  const size_t log_from = quvi_test::PlayerLogSize();
+  model_->StartPlay();
+  const std::string record = StartRecording();
+  ASSERT_TRUE(WaitUntil([&] { return WindowShowsSomething(window_); })) << "no picture within 10 s";
+  ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 25; }));
+
+  // The window shows one of the stream's pictures (the one current when it was read).
+  std::vector<uint32_t> pixels;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(plat::GetWindowPixels(window_, &pixels, &w, &h));
+  double best = std::numeric_limits<double>::max();
+  for (const auto& picture : pictures) best = std::min(best, LumaDistance(pixels, w, h, picture));
+  EXPECT_LT(best, 4.0) << "the window is not a picture of the stream";
+  ASSERT_TRUE(plat::SaveWindowPng(window_, dir_.Path("live.png")));
+  if (const char* keep = std::getenv("QUVI_TEST_KEEP_PNG"))
+    plat::SaveWindowPng(window_, std::string(keep) + "/live_view.png");
+
+  // Rates are counted over whole seconds.
+  EXPECT_TRUE(WaitUntil([&] { return model_->Bitrate() > 0 && model_->FrameRateReceived() > 0; }));
+  viewer::TPlayer* player = model_->Player();
+  ASSERT_NE(player, nullptr);
+  const int32_t port = player->Port;
+  model_->StopPlay();
+  EXPECT_EQ(model_->Player(), nullptr);
+  EXPECT_EQ(model_->CurFrameNumReceived(), 0);
+  EXPECT_GT(CheckRecording(record), 0);
+
+  // The library ran the view's port and took its channel away at the end.
+  const std::vector<std::string> lines = quvi_test::PlayerLogLines(log_from);
+  const auto has = [&](const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  };
+  EXPECT_TRUE(has("CH" + std::to_string(port) + " init player OK"));
+  EXPECT_TRUE(has("unreg channel<--port=" + std::to_string(port)));
+  // Nothing is drawn any more.
+  ASSERT_TRUE(plat::GetWindowPixels(window_, &pixels, &w, &h));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::vector<uint32_t> later;
+  ASSERT_TRUE(plat::GetWindowPixels(window_, &later, &w, &h));
+  EXPECT_EQ(pixels, later);
+}
+
+TEST_F(LiveViewTest, WithoutAWindowTheNoDecodePlayerRecordsWithoutThePlayerLibrary) {
+  const size_t log_from = quvi_test::PlayerLogSize();
+  model_->StartPlay();
+  const std::string record = StartRecording();
+  ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 25; }));
+  viewer::TPlayer* player = model_->Player();
+  ASSERT_NE(player, nullptr);
+  auto* preview = dynamic_cast<viewer::TOstraNvPlayer*>(player);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(preview->NoDecode);
+  model_->StopPlay();
+  EXPECT_GT(CheckRecording(record), 0);
+  for (const std::string& line : quvi_test::PlayerLogLines(log_from))
+    EXPECT_EQ(line.find("init player OK"), std::string::npos) << line;
+}
+
+}  // namespace
