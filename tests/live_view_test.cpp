@@ -25,7 +25,7 @@ extern "C" {
 #include "modules/vdec/test_stream_encoder.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
-#include "tests/player_api_support.h"
+#include "tools/common/player_library.h"
 #include "tests/support/test_files.h"
 #include "tools/recmake/record_file_reader.h"
 #include "tools/streamsim/test_support.h"
@@ -159,7 +159,7 @@ TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
   const std::vector<std::vector<uint8_t>> pictures = DecodeFixtureLuma();
   ASSERT_GT(pictures.size(), 50u);
   OpenWindow();
-  const size_t log_from = quvi_test::PlayerLogSize();
+  const size_t log_from = quvi_tools::PlayerLogSize();
   model_->StartPlay();
   const std::string record = StartRecording();
   ASSERT_TRUE(WaitUntil([&] { return WindowShowsSomething(window_); })) << "no picture within 10 s";
@@ -187,7 +187,7 @@ TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
   EXPECT_GT(CheckRecording(record), 0);
 
   // The library ran the view's port and took its channel away at the end.
-  const std::vector<std::string> lines = quvi_test::PlayerLogLines(log_from);
+  const std::vector<std::string> lines = quvi_tools::PlayerLogLines(log_from);
   const auto has = [&](const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
   };
@@ -202,7 +202,7 @@ TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
 }
 
 TEST_F(LiveViewTest, WithoutAWindowTheNoDecodePlayerRecordsWithoutThePlayerLibrary) {
-  const size_t log_from = quvi_test::PlayerLogSize();
+  const size_t log_from = quvi_tools::PlayerLogSize();
   model_->StartPlay();
   const std::string record = StartRecording();
   ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 25; }));
@@ -213,7 +213,7 @@ TEST_F(LiveViewTest, WithoutAWindowTheNoDecodePlayerRecordsWithoutThePlayerLibra
   EXPECT_TRUE(preview->NoDecode);
   model_->StopPlay();
   EXPECT_GT(CheckRecording(record), 0);
-  for (const std::string& line : quvi_test::PlayerLogLines(log_from))
+  for (const std::string& line : quvi_tools::PlayerLogLines(log_from))
     EXPECT_EQ(line.find("init player OK"), std::string::npos) << line;
 }
 

@@ -1,7 +1,7 @@
 # The player library through dlopen, as any caller loads it.
 quvi_add_test(player_api_test
-  SOURCES player_api_test.cpp player_api_support.cpp
-  LIBS QuviPlatform ${CMAKE_DL_LIBS})
+  SOURCES player_api_test.cpp
+  LIBS quvi_player_library)
 if(TARGET player_api_test)
   add_dependencies(player_api_test ZrPlay_Standard)
   target_include_directories(player_api_test PRIVATE ${PROJECT_SOURCE_DIR})

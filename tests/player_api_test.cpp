@@ -14,11 +14,11 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/player_api_support.h"
+#include "tools/common/player_library.h"
 
 namespace {
 
-using quvi_test::TPlayerApi;
+using quvi_tools::TPlayerApi;
 
 class PlayerApiTest : public ::testing::Test {
  protected:
@@ -34,7 +34,7 @@ class PlayerApiTest : public ::testing::Test {
     const std::regex prefix("^ch" + std::to_string(port) + "\\([0-9]+\\)-->(.*)$");
     std::vector<std::string> out;
     std::smatch m;
-    for (const std::string& line : quvi_test::PlayerLogLines(from))
+    for (const std::string& line : quvi_tools::PlayerLogLines(from))
       if (std::regex_match(line, m, prefix)) out.push_back(m[1]);
     return out;
   }
@@ -51,7 +51,7 @@ TEST_F(PlayerApiTest, ExportsExactlyTheSeventyOneNames) {
   ZRPLAY_EXPORTS(EXPECTED_NAME)
 #undef EXPECTED_NAME
   ASSERT_EQ(expected.size(), 71u);
-  const std::vector<std::string> got = quvi_test::ExportedSymbols(ZRPLAY_LIBRARY_PATH);
+  const std::vector<std::string> got = quvi_tools::ExportedSymbols(ZRPLAY_LIBRARY_PATH);
   EXPECT_EQ(std::set<std::string>(got.begin(), got.end()), expected);
   EXPECT_EQ(got.size(), 71u) << "no name twice";
 }
@@ -282,7 +282,7 @@ TEST_F(PlayerApiTest, EdgeCasesOfTheConventions) {
        {"create"}},
   };
   for (const TEdgeCase& c : cases) {
-    const size_t from = quvi_test::PlayerLogSize();
+    const size_t from = quvi_tools::PlayerLogSize();
     EXPECT_EQ(c.Run(api_, c.Port), c.Expected) << c.Name;
     if (c.Port == 0) continue;
     const std::vector<std::string> lines = ChannelLines(c.Port, from);
@@ -293,7 +293,7 @@ TEST_F(PlayerApiTest, EdgeCasesOfTheConventions) {
       if (at < c.ChannelLog.size() && line == c.ChannelLog[at]) ++at;
     EXPECT_EQ(at, c.ChannelLog.size())
         << c.Name << ": missing " << c.ChannelLog[at % c.ChannelLog.size()];
-    const std::vector<std::string> all = quvi_test::PlayerLogLines(from);
+    const std::vector<std::string> all = quvi_tools::PlayerLogLines(from);
     for (const std::string& line : c.LibraryLog)
       EXPECT_GE(Count(all, line), Count(c.LibraryLog, line)) << c.Name << ": " << line;
   }
@@ -353,7 +353,7 @@ TEST_F(PlayerApiTest, EveryPerPortExportGivesItsFailureValueWhenTheDecoderHasNoP
   }
   ASSERT_GT(held.size(), 0u);
   const int32_t fresh = 4999;
-  const size_t from = quvi_test::PlayerLogSize();
+  const size_t from = quvi_tools::PlayerLogSize();
   int checked = 0;
 #define CHECK_FAILURE_VALUE(ret, name, params, args, fail) \
   checked += ExpectFailureValue(api_.name, #name, static_cast<ret>(fail), fresh);
@@ -361,7 +361,7 @@ TEST_F(PlayerApiTest, EveryPerPortExportGivesItsFailureValueWhenTheDecoderHasNoP
 #undef CHECK_FAILURE_VALUE
   EXPECT_EQ(checked, 65) << "per-port exports (with the three init calls)";
   EXPECT_EQ(api_.Zr_Play_InitPlayerByFACTORY_ID(fresh, 29), -1);
-  const std::vector<std::string> lines = quvi_test::PlayerLogLines(from);
+  const std::vector<std::string> lines = quvi_tools::PlayerLogLines(from);
   // Every lookup was refused and logged (the null stream head fails its check first).
   EXPECT_GE(Count(lines, "reg channel failed, port=4999"), 32);
   EXPECT_EQ(ChannelLines(fresh, from), std::vector<std::string>{}) << "nothing registered";
@@ -382,11 +382,11 @@ TEST_F(PlayerApiTest, UnloadDestroysEveryChannelAndGivesTheirVendorPortsBack) {
   const auto vendor_port_of = [](int32_t port, size_t from) {
     const std::regex create("^ch" + std::to_string(port) + "\\(([0-9]+)\\)-->create$");
     std::smatch m;
-    for (const std::string& line : quvi_test::PlayerLogLines(from))
+    for (const std::string& line : quvi_tools::PlayerLogLines(from))
       if (std::regex_match(line, m, create)) return std::stoi(m[1]);
     return -1;
   };
-  size_t from = quvi_test::PlayerLogSize();
+  size_t from = quvi_tools::PlayerLogSize();
   ASSERT_EQ(api_.Zr_Play_InitPlayer(301, head, 64), 0);
   ASSERT_EQ(api_.Zr_Play_InitPlayer(302, head, 64), 0);
   ASSERT_EQ(api_.Zr_Play_OpenStream(302, head, 64, 1 << 20), 1);
@@ -396,7 +396,7 @@ TEST_F(PlayerApiTest, UnloadDestroysEveryChannelAndGivesTheirVendorPortsBack) {
   api_.Unload();
   EXPECT_EQ(Count(ChannelLines(302, from), "stop<--"), 1);
 
-  from = quvi_test::PlayerLogSize();
+  from = quvi_tools::PlayerLogSize();
   ASSERT_TRUE(api_.Load(ZRPLAY_LIBRARY_PATH));
   ASSERT_EQ(api_.Zr_Play_InitPlayerByFile(303, 0), 0);
   EXPECT_EQ(vendor_port_of(303, from), first);

@@ -1,6 +1,7 @@
-// Test support for whole-library tests of the player API: the built library loaded with
-// dlopen and its 71 exports looked up by name, the names in its dynamic symbol table, and
-// the lines it wrote to its log. Test code only; one thread per object.
+// The player library as a program outside it sees it: loaded with dlopen and its 71 exports
+// looked up by name (zrplay, the tests, fuzz and benchmarks), the names in a library's
+// dynamic symbol table, and the lines the library wrote to this program's log. Load and
+// Unload on one thread; the exports themselves serve any thread.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +10,22 @@
 
 #include "player/api/zrplay_api.h"
 
-namespace quvi_test {
+namespace quvi_tools {
 
 // The exports of one loaded player library, one member per export (null when missing).
 struct TPlayerApi {
-#define QUVI_TEST_API_MEMBER(ret, name, params, args, fail) ret(*name) params = nullptr;
-  ZRPLAY_EXPORTS(QUVI_TEST_API_MEMBER)
-#undef QUVI_TEST_API_MEMBER
+  TPlayerApi() = default;
+  TPlayerApi(const TPlayerApi&) = delete;
+  TPlayerApi& operator=(const TPlayerApi&) = delete;
+
+#define QUVI_PLAYER_API_MEMBER(ret, name, params, args, fail) ret(*name) params = nullptr;
+  ZRPLAY_EXPORTS(QUVI_PLAYER_API_MEMBER)
+#undef QUVI_PLAYER_API_MEMBER
 
   // Loads the library at `path` (kept loaded until Unload) and looks every export up.
   bool Load(const std::string& path);
+  // The library beside this program's folder (../lib), else by name on the loader's path.
+  bool LoadInstalled();
   // Unloads it: the library destroys every channel still registered.
   void Unload();
   bool AllFound() const;
@@ -38,4 +45,4 @@ std::vector<std::string> ExportedSymbols(const std::string& path);
 std::vector<std::string> PlayerLogLines(size_t from = 0);
 size_t PlayerLogSize();
 
-}  // namespace quvi_test
+}  // namespace quvi_tools

@@ -1,4 +1,4 @@
-#include "tests/player_api_support.h"
+#include "tools/common/player_library.h"
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -9,16 +9,21 @@
 
 #include "platform/process.h"
 
-namespace quvi_test {
+namespace quvi_tools {
 
 bool TPlayerApi::Load(const std::string& path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) return false;
-#define QUVI_TEST_API_LOOKUP(ret, name, params, args, fail) \
+#define QUVI_PLAYER_API_LOOKUP(ret, name, params, args, fail) \
   name = reinterpret_cast<decltype(name)>(dlsym(handle_, #name));
-  ZRPLAY_EXPORTS(QUVI_TEST_API_LOOKUP)
-#undef QUVI_TEST_API_LOOKUP
+  ZRPLAY_EXPORTS(QUVI_PLAYER_API_LOOKUP)
+#undef QUVI_PLAYER_API_LOOKUP
   return true;
+}
+
+bool TPlayerApi::LoadInstalled() {
+  const std::string beside = plat::HostExeDir() + "/../lib/libZrPlay_Standard.so";
+  return Load(plat::FileExists(beside) ? beside : "libZrPlay_Standard.so");
 }
 
 void TPlayerApi::Unload() {
@@ -28,9 +33,9 @@ void TPlayerApi::Unload() {
 
 bool TPlayerApi::AllFound() const {
   bool all = true;
-#define QUVI_TEST_API_CHECK(ret, name, params, args, fail) all = all && name != nullptr;
-  ZRPLAY_EXPORTS(QUVI_TEST_API_CHECK)
-#undef QUVI_TEST_API_CHECK
+#define QUVI_PLAYER_API_CHECK(ret, name, params, args, fail) all = all && name != nullptr;
+  ZRPLAY_EXPORTS(QUVI_PLAYER_API_CHECK)
+#undef QUVI_PLAYER_API_CHECK
   return all;
 }
 
@@ -91,4 +96,4 @@ std::vector<std::string> PlayerLogLines(size_t from) {
   return lines;
 }
 
-}  // namespace quvi_test
+}  // namespace quvi_tools
