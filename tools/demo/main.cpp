@@ -3,10 +3,7 @@
 // library, vdec, renderer) with the sound written to a WAV file, prints the status codes and
 // the statistics as they come, saves the window as PNG once a second into the folder it
 // names, stops after --seconds and exits 0 only when video was drawn.
-#include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,6 +19,7 @@
 #include "platform/messages.h"
 #include "platform/process.h"
 #include "tools/common/cli_options.h"
+#include "tools/common/streamsim_process.h"
 #include "viewer/pipeline/play_model.h"
 #include "viewer/player/player_binding.h"
 
@@ -43,42 +41,6 @@ void Print(const char* format, auto... args) {
   std::printf(format, args...);
   std::fflush(stdout);
 }
-
-// streamsim as a child process, serving the generator on every channel.
-class TStreamSim {
- public:
-  TStreamSim(const std::string& log) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      const std::string exe = plat::HostExeDir() + "/streamsim";
-      ::execl(exe.c_str(), "streamsim", "--port", "0", "--log", log.c_str(), "--audio", "g711u",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    // The port comes alone on the first line.
-    std::string line;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(out[0]);
-    port_ = std::atoi(line.c_str());
-  }
-  ~TStreamSim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  int Port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 bool WindowShowsVideo(plat::HWND window) {
   std::vector<uint32_t> pixels;
@@ -129,7 +91,8 @@ int main(int argc, char** argv) {
   const std::string proxy = plat::HostExeDir() + "/../lib/libZrPlayProxy.so";
   if (plat::FileExists(proxy)) viewer::SetPlayerProxyModuleName(proxy);
 
-  TStreamSim sim(out + "/streamsim.log");
+  const quvi_tools::TStreamSimProcess sim(plat::HostExeDir() + "/streamsim",
+                                          {"--log", out + "/streamsim.log", "--audio", "g711u"});
   if (sim.Port() <= 0) {
     std::fprintf(stderr, "quvi-demo: streamsim did not start\n");
     return 1;
