@@ -6,10 +6,6 @@
 
 using namespace zrplay;
 
-// TEMPORARY switch, set by player/api/CMakeLists.txt only until the channel's snapshots and
-// overlays are on this branch; remove it with the stubs below then.
-#ifndef ZRPLAY_PENDING_CHANNEL_OVERLAY
-
 // The name travels in a caller array of 512 characters, all of which are copied; one that
 // fills the array without a terminator is cut at its last character.
 ZRPLAY_EXPORT int32_t Zr_Play_CaptureImage(int32_t port, const char* file_name) {
@@ -49,20 +45,3 @@ ZRPLAY_EXPORT int32_t Qel_Play_SetWatermark(int32_t port, const char* text) {
 ZRPLAY_EXPORT int32_t Qel_Play_ReadChannelEncodeInfo(int32_t port, void* record, int32_t* size) {
   return CallChannel(port, 0, [&](TChannel& c) { return c.ReadChannelEncodeInfo(record, size); });
 }
-
-#else
-// TODO(remove with ZRPLAY_PENDING_CHANNEL_OVERLAY): failure values until the channel has its
-// snapshots and overlays.
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#define ZRPLAY_PENDING_EXPORT(ret, name, params, fail) \
-  ZRPLAY_EXPORT ret name params {                      \
-    return fail;                                       \
-  }
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_CaptureImage, (int32_t port, const char* file_name), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Qel_Play_Clip,
-                      (int32_t port, int32_t first, int32_t last, const char* file_name), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Qel_Play_SetSceneInfo, (int32_t port, const char* text), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Qel_Play_SetWatermark, (int32_t port, const char* text), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Qel_Play_ReadChannelEncodeInfo,
-                      (int32_t port, void* record, int32_t* size), 0)
-#endif

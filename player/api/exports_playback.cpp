@@ -4,10 +4,6 @@
 
 using namespace zrplay;
 
-// TEMPORARY switch, set by player/api/CMakeLists.txt only until the channel's playback
-// control is on this branch; remove it with the stubs below then.
-#ifndef ZRPLAY_PENDING_PLAYBACK_CONTROL
-
 ZRPLAY_EXPORT int32_t Zr_Play_Pause(int32_t port, int32_t pause) {
   return CallChannel(port, 0, [&](TChannel& c) { return c.Pause(pause); });
 }
@@ -125,40 +121,3 @@ ZRPLAY_EXPORT int32_t Zr_Play_GetKeyFramePos(int32_t port, int32_t value, int32_
 ZRPLAY_EXPORT int32_t Zr_Play_GetLastKeyPos(int32_t port, int32_t value, int32_t kind) {
   return CallChannel(port, -1, [&](TChannel& c) { return c.GetLastKeyPos(value, kind); });
 }
-
-#else
-// TODO(remove with ZRPLAY_PENDING_PLAYBACK_CONTROL): failure values until the channel has
-// its playback control.
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#define ZRPLAY_PENDING_EXPORT(ret, name, params, fail) \
-  ZRPLAY_EXPORT ret name params {                      \
-    return fail;                                       \
-  }
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_Pause, (int32_t port, int32_t pause), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_OpenFile, (int32_t port, const char* file_name), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_CloseFile, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetFileRefCallBack,
-                      (int32_t port, ZR_FILE_REF_CALLBACK callback, ZR_USER user), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetFileEndMsg,
-                      (int32_t port, ZR_HWND window, uint32_t message), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetPlaySpeed,
-                      (int32_t port, int32_t old_level, int32_t new_level), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_Slow, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_Fast, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_OneByOneForward, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_OneByOneBack, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetPlayedFrames, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetCurrFrameNum, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetFileTotalMSec, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetFileTotalFrames, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetPlayedTime, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetPlayedTimeEx, (int32_t port), 0)
-ZRPLAY_PENDING_EXPORT(double, Zr_Play_GetPlayedPos, (int32_t port), -1.0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetPlayedPos, (int32_t port, double position), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetPlayedTimeEx, (int32_t port, int32_t ms), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_SetCurrFrameNum, (int32_t port, int32_t frame), 0)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetKeyFramePos, (int32_t port, int32_t value, int32_t kind),
-                      -1)
-ZRPLAY_PENDING_EXPORT(int32_t, Zr_Play_GetLastKeyPos, (int32_t port, int32_t value, int32_t kind),
-                      -1)
-#endif

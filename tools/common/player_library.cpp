@@ -1,7 +1,6 @@
 #include "tools/common/player_library.h"
 
 #include <dlfcn.h>
-#include <elf.h>
 
 #include <cstring>
 #include <fstream>
@@ -37,38 +36,6 @@ bool TPlayerApi::AllFound() const {
   ZRPLAY_EXPORTS(QUVI_PLAYER_API_CHECK)
 #undef QUVI_PLAYER_API_CHECK
   return all;
-}
-
-std::vector<std::string> ExportedSymbols(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> names;
-  if (bytes.size() < sizeof(Elf64_Ehdr)) return names;
-  Elf64_Ehdr eh;
-  std::memcpy(&eh, bytes.data(), sizeof eh);
-  if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64)
-    return names;
-  const auto section = [&](size_t i) {
-    Elf64_Shdr sh{};
-    const size_t at = eh.e_shoff + i * eh.e_shentsize;
-    if (at + sizeof sh <= bytes.size()) std::memcpy(&sh, bytes.data() + at, sizeof sh);
-    return sh;
-  };
-  for (size_t i = 0; i < eh.e_shnum; ++i) {
-    const Elf64_Shdr sym = section(i);
-    if (sym.sh_type != SHT_DYNSYM) continue;
-    const Elf64_Shdr str = section(sym.sh_link);
-    for (size_t off = 0; off + sizeof(Elf64_Sym) <= sym.sh_size; off += sizeof(Elf64_Sym)) {
-      Elf64_Sym s;
-      if (sym.sh_offset + off + sizeof s > bytes.size()) break;
-      std::memcpy(&s, bytes.data() + sym.sh_offset + off, sizeof s);
-      const int bind = ELF64_ST_BIND(s.st_info);
-      if (s.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK)) continue;
-      if (str.sh_offset + s.st_name >= bytes.size()) continue;
-      names.emplace_back(bytes.c_str() + str.sh_offset + s.st_name);
-    }
-  }
-  return names;
 }
 
 namespace {

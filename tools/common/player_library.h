@@ -1,6 +1,5 @@
 // The player library as a program outside it sees it: loaded with dlopen and its 71 exports
-// looked up by name (zrplay, the tests, fuzz and benchmarks), the names in a library's
-// dynamic symbol table, and the lines the library wrote to this program's log. Load and
+// looked up by name (zrplay, the tests and benchmarks), and the lines the library wrote to this program's log. Load and
 // Unload on one thread; the exports themselves serve any thread.
 #pragma once
 
@@ -36,9 +35,6 @@ struct TPlayerApi {
  private:
   void* handle_ = nullptr;
 };
-
-// Names of the defined global symbols in the dynamic symbol table of the ELF file.
-std::vector<std::string> ExportedSymbols(const std::string& path);
 
 // The lines the player library wrote to its log for this program, without time stamps and
 // the "@local:" tag, from `from` bytes into the file on (a size from LogSize()).
