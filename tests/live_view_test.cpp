@@ -7,11 +7,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
-
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -22,11 +17,12 @@ extern "C" {
 #include <thread>
 #include <vector>
 
-#include "modules/vdec/test_stream_encoder.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
-#include "tools/common/player_library.h"
+#include "tests/picture_match.h"
+#include "tests/support/audio_measure.h"
 #include "tests/support/test_files.h"
+#include "tools/common/player_library.h"
 #include "tools/recmake/record_file_reader.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/pipeline/play_model.h"
@@ -45,52 +41,6 @@ bool WaitUntil(const std::function<bool()>& condition, int seconds = 10) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
-}
-
-// Luma of every picture of the fixture, decoded directly with libavcodec.
-std::vector<std::vector<uint8_t>> DecodeFixtureLuma() {
-  std::ifstream in(kFixture, std::ios::binary);
-  recmake::TRecordFileReader reader(in);
-  vdec::testing::TEncodedStream stream;
-  recmake::TRecordFrame frame;
-  while (reader.Next(frame) == recmake::TRecordFileReader::EResult::Frame)
-    if (frame.IsVideo()) stream.frames.push_back(frame.Payload);
-  std::vector<std::vector<uint8_t>> pictures;
-  vdec::testing::DecodeDirectly(AV_CODEC_ID_H264, stream, [&](const AVFrame& f) {
-    std::vector<uint8_t> y(static_cast<size_t>(f.width) * f.height);
-    for (int row = 0; row < f.height; ++row)
-      std::copy_n(f.data[0] + row * f.linesize[0], f.width, y.begin() + row * f.width);
-    pictures.push_back(std::move(y));
-  });
-  return pictures;
-}
-
-// Mean absolute difference between the window's luma and a picture's, on a grid of samples
-// (window pixels mapped to the picture by scaling).
-double LumaDistance(const std::vector<uint32_t>& window, int ww, int wh,
-                    const std::vector<uint8_t>& picture) {
-  double sum = 0;
-  int n = 0;
-  for (int y = 4; y < wh; y += 8) {
-    for (int x = 4; x < ww; x += 8) {
-      const uint32_t p = window[static_cast<size_t>(y) * ww + x];
-      const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-      const double luma = 16 + (65.738 * r + 129.057 * g + 25.064 * b) / 256;
-      const int px = x * kWidth / ww, py = y * kHeight / wh;
-      sum += std::abs(luma - picture[static_cast<size_t>(py) * kWidth + px]);
-      ++n;
-    }
-  }
-  return sum / n;
-}
-
-bool WindowShowsSomething(plat::HWND window) {
-  std::vector<uint32_t> pixels;
-  int32_t w = 0, h = 0;
-  if (!plat::GetWindowPixels(window, &pixels, &w, &h)) return false;
-  for (uint32_t p : pixels)
-    if ((p & 0xFFFFFF) != 0) return true;
-  return false;
 }
 
 class LiveViewTest : public ::testing::Test {
@@ -156,22 +106,19 @@ class LiveViewTest : public ::testing::Test {
 };
 
 TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
-  const std::vector<std::vector<uint8_t>> pictures = DecodeFixtureLuma();
+  const std::vector<quvi_test::TLumaPicture> pictures = quvi_test::DecodeRecordFileLuma(kFixture);
   ASSERT_GT(pictures.size(), 50u);
   OpenWindow();
   const size_t log_from = quvi_tools::PlayerLogSize();
   model_->StartPlay();
   const std::string record = StartRecording();
-  ASSERT_TRUE(WaitUntil([&] { return WindowShowsSomething(window_); })) << "no picture within 10 s";
+  ASSERT_TRUE(WaitUntil([&] { return quvi_test::WindowShowsAPicture(window_); }))
+      << "no picture within 10 s";
   ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 25; }));
 
   // The window shows one of the stream's pictures (the one current when it was read).
-  std::vector<uint32_t> pixels;
-  int32_t w = 0, h = 0;
-  ASSERT_TRUE(plat::GetWindowPixels(window_, &pixels, &w, &h));
-  double best = std::numeric_limits<double>::max();
-  for (const auto& picture : pictures) best = std::min(best, LumaDistance(pixels, w, h, picture));
-  EXPECT_LT(best, 4.0) << "the window is not a picture of the stream";
+  EXPECT_LT(quvi_test::DistanceToNearestPicture(window_, pictures), 4.0)
+      << "the window is not a picture of the stream";
   ASSERT_TRUE(plat::SaveWindowPng(window_, dir_.Path("live.png")));
   if (const char* keep = std::getenv("QUVI_TEST_KEEP_PNG"))
     plat::SaveWindowPng(window_, std::string(keep) + "/live_view.png");
@@ -194,6 +141,8 @@ TEST_F(LiveViewTest, TheWindowShowsTheStreamsPictureAndStopEndsTheChannel) {
   EXPECT_TRUE(has("CH" + std::to_string(port) + " init player OK"));
   EXPECT_TRUE(has("unreg channel<--port=" + std::to_string(port)));
   // Nothing is drawn any more.
+  std::vector<uint32_t> pixels;
+  int32_t w = 0, h = 0;
   ASSERT_TRUE(plat::GetWindowPixels(window_, &pixels, &w, &h));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::vector<uint32_t> later;
@@ -215,6 +164,22 @@ TEST_F(LiveViewTest, WithoutAWindowTheNoDecodePlayerRecordsWithoutThePlayerLibra
   EXPECT_GT(CheckRecording(record), 0);
   for (const std::string& line : quvi_tools::PlayerLogLines(log_from))
     EXPECT_EQ(line.find("init player OK"), std::string::npos) << line;
+}
+
+TEST_F(LiveViewTest, WithSoundOpenTheWavFileHoldsTheStreamsTone) {
+  const std::string wav = dir_.Path("sound.wav");
+  ::setenv("QELDSOUND_WAV", wav.c_str(), 1);
+  OpenWindow();
+  model_->OpenSound();  // wanted before the start: the view opens it with its stream
+  model_->StartPlay();
+  ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 60; }));
+  model_->StopPlay();
+  ::unsetenv("QELDSOUND_WAV");
+  const quvi_test::TWav sound = quvi_test::ReadWav(wav);
+  ASSERT_TRUE(sound.Ok) << wav;
+  ASSERT_GT(sound.Frames(), static_cast<size_t>(sound.SampleRate / 2)) << "half a second at least";
+  // The fixture's tone.
+  EXPECT_NEAR(quvi_test::DominantFrequency(sound.Channel(0), sound.SampleRate), 440, 10);
 }
 
 }  // namespace
