@@ -55,8 +55,8 @@ constexpr int32_t kMaxVolume = 10;
 
 // Full record file name for the record setting `record_file` of a view on `channel` at `now`:
 // empty → the default video folder under the data root plus the generated name; ending in '/'
-// (or '\\') → that folder plus the generated name; without extension → taken as a folder; otherwise
-// the name itself. The generated name is "<channel>-0-YYYYMMDDhhnnss.h264".
+// or a backslash → that folder plus the generated name; without extension → taken as a folder;
+// otherwise the name itself. The generated name is "<channel>-0-YYYYMMDDhhnnss.h264".
 std::string BuildRecordFileName(const std::string& record_file, int32_t channel, TDateTime now);
 
 class TAbstractPlayModel : public TPipelineModel, public TAdapterModel {
