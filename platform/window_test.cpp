@@ -217,6 +217,23 @@ TEST_F(PanelTest, CaptionFollowsAlignmentFontAndColour) {
   EXPECT_GT(CountPixels(panel_.Handle(), PixelOf(RGB(255, 0, 0))), at14 * 2);
 }
 
+TEST_F(PanelTest, CaptionFontNameChoosesTheFace) {
+  const TFontFace named = FindFontFace("DejaVu Sans", false);
+  const TFontFace standard = FindFontFace("", false);
+  EXPECT_TRUE(standard.default_cjk);
+  EXPECT_EQ(named.name, "DejaVu Sans");
+  if (named.file == standard.file) GTEST_SKIP() << "no second face installed to tell apart";
+  panel_.SetCaption("Quick brown fox");
+  Paint();
+  const std::vector<uint32_t> by_default = Pixels(panel_.Handle());
+  panel_.SetFontName("DejaVu Sans");
+  Paint();
+  SaveWindowPng(panel_.Handle(), PngPath("font_dejavu"));
+  EXPECT_EQ(panel_.Font().name, "DejaVu Sans");
+  EXPECT_NE(Pixels(panel_.Handle()), by_default);
+  EXPECT_GT(CountPixels(panel_.Handle(), white_), 50);
+}
+
 TEST_F(PanelTest, BorderBevelColourAndVisibility) {
   panel_.SetColor(RGB(0, 0, 255));
   panel_.SetBorderStyle(bsSingle);
