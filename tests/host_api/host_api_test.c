@@ -379,6 +379,7 @@ static void* InvokeFromOtherThread(void* unused) {
   QuviVariant r;
   q.QuviVariantInit(&r);
   g_other_thread_result = InvokeByName(g_control, "Version", QUVI_INVOKE_GET, NULL, 0, &r);
+  q.QuviReleaseControl(g_control); /* frees nothing: not this thread's control */
   return NULL;
 }
 

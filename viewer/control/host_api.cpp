@@ -122,7 +122,8 @@ using viewer::Succeed;
 namespace {
 
 void LocalReleaseControl(QuviControl* control) {
-  if (control == nullptr) return;
+  // Its windows and threads belong to the creating thread; from elsewhere nothing is freed.
+  if (viewer::CheckControl(control) != QUVI_S_OK) return;
   delete control;
   --viewer::ServerReferences();
 }

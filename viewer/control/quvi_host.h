@@ -189,7 +189,8 @@ QUVI_HOST_API QUVI_HRESULT QuviCreateControl(const char* clsid, intptr_t parent,
 QUVI_HOST_API QUVI_HRESULT QuviCreateControlByName(const char* prog_id, intptr_t parent,
                                                    int32_t width, int32_t height,
                                                    QuviControl** control);
-/* Stops what the control does and frees it; its sinks get nothing more. NULL is ignored. */
+/* Stops what the control does and frees it; its sinks get nothing more. NULL, and a call from
+ * another thread than the control's, free nothing (QuviGetErrorText tells). */
 QUVI_HOST_API void QuviReleaseControl(QuviControl* control);
 /* The control's own window handle. */
 QUVI_HOST_API intptr_t QuviGetControlWindow(QuviControl* control);
