@@ -33,7 +33,7 @@ class TFakeControlWindow : public TControlWindow {
   TFakeControlWindow(plat::HWND parent, int32_t width, int32_t height);
   ~TFakeControlWindow() override;
 
-  // Names of the members called so far; cleared by TakeCalls.
+  // Names of the members called so far (the latest few thousand); cleared by TakeCalls.
   std::vector<std::string> TakeCalls();
   // The NoDecode the control gave the player of the last start.
   bool LastPlayerNoDecode() const { return last_player_no_decode_; }
