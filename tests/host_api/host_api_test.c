@@ -432,6 +432,10 @@ static void CaseWrongArguments(void) {
         "unknown DISPID");
   CHECK(q.QuviInvoke(c, 0xD8, 0, NULL, 0, &r) == QUVI_E_MEMBERNOTFOUND, "no kind");
   CHECK(q.QuviInvoke(c, 0xD8, QUVI_INVOKE_METHOD, NULL, 2, &r) == QUVI_E_POINTER, "no args");
+  QuviVariant one;
+  q.QuviVariantInit(&one);
+  CHECK(q.QuviInvoke(c, 0xD8, QUVI_INVOKE_METHOD, &one, 0x40000000u, &r) == QUVI_E_BADPARAMCOUNT,
+        "a count no member takes is refused before the arguments are read");
   int32_t id;
   CHECK(q.QuviFindMember(c, "NoSuchMember", &id) == QUVI_E_UNKNOWNNAME, "unknown name");
   CHECK(q.QuviFindMember(c, NULL, &id) == QUVI_E_POINTER, "null name");

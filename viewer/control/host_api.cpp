@@ -1,5 +1,6 @@
 // The host interface's controls, calls, events and type description (quvi_host.h).
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "platform/thread.h"
@@ -141,10 +142,11 @@ QUVI_HRESULT LocalFindMember(QuviControl* control, const char* name, int32_t* di
   return Succeed();
 }
 
-QUVI_HRESULT LocalInvoke(QuviControl* control, int32_t dispid, uint16_t kind, QuviVariant* args,
-                         uint32_t arg_count, QuviVariant* result) {
-  if (QUVI_HRESULT hr = viewer::CheckControl(control); hr != QUVI_S_OK) return hr;
-  if (args == nullptr && arg_count > 0) return Fail(QUVI_E_POINTER, "no arguments");
+// No member takes more; a larger count is a host's mistake, refused before any argument is read.
+constexpr uint32_t kMaxArguments = 32;
+
+QUVI_HRESULT InvokeUnguarded(QuviControl* control, int32_t dispid, uint16_t kind, QuviVariant* args,
+                             uint32_t arg_count, QuviVariant* result) {
   std::vector<plat::TVariant> values(arg_count);
   for (uint32_t i = 0; i < arg_count; ++i) {
     const QUVI_HRESULT hr = viewer::FromHostVariant(args[i], &values[i]);
@@ -171,6 +173,20 @@ QUVI_HRESULT LocalInvoke(QuviControl* control, int32_t dispid, uint16_t kind, Qu
     return Fail(QUVI_E_OUTOFMEMORY, "no memory for the result");
   }
   return Succeed(hr);
+}
+
+QUVI_HRESULT LocalInvoke(QuviControl* control, int32_t dispid, uint16_t kind, QuviVariant* args,
+                         uint32_t arg_count, QuviVariant* result) {
+  if (QUVI_HRESULT hr = viewer::CheckControl(control); hr != QUVI_S_OK) return hr;
+  if (args == nullptr && arg_count > 0) return Fail(QUVI_E_POINTER, "no arguments");
+  if (arg_count > kMaxArguments) {
+    return Fail(QUVI_E_BADPARAMCOUNT, std::to_string(arg_count) + " arguments are too many");
+  }
+  try {
+    return InvokeUnguarded(control, dispid, kind, args, arg_count, result);
+  } catch (const std::bad_alloc&) {
+    return Fail(QUVI_E_OUTOFMEMORY, "no memory for the call");
+  }
 }
 
 QUVI_HRESULT LocalConnectEvents(QuviControl* control, QuviEventSink sink, void* user,
