@@ -9,7 +9,8 @@ if(QUVI_TESTS)
     QUVI_TESTING_LIBRARY="$<TARGET_FILE:QuviLiveViewerTesting>"
     QUVI_LIBRARY="$<TARGET_FILE:QuviLiveViewer>")
   foreach(case registration every_member wrong_arguments no_sink events_on_host_thread
-               bounded_data_events exports)
+               bounded_data_events exports
+               created_by_the_registered_library)
     add_test(NAME host_api.${case} COMMAND host_api_test ${case})
     set_tests_properties(host_api.${case} PROPERTIES TIMEOUT 120)
   endforeach()

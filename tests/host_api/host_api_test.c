@@ -638,6 +638,46 @@ static void CaseExports(void) {
   CHECK(names == 25, "%d names", names);
 }
 
+/* A host that loaded one copy of the library creates the control the registry names: here the
+ * registry names the copy with the stand-in window, and the host speaks to the deliverable,
+ * which has no window of its own yet. The control is then served by the registered copy. */
+static void CaseCreatedByTheRegisteredLibrary(void) {
+  UsePrivateRegistry();
+  REQUIRE(q.DllRegisterServer() == QUVI_S_OK, "%s", q.QuviGetErrorText());
+  void* deliverable = dlopen(QUVI_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  REQUIRE(deliverable != NULL, "dlopen %s: %s", QUVI_LIBRARY, dlerror());
+  __typeof__(QuviCreateControl)* create;
+  __typeof__(QuviInvoke)* invoke;
+  __typeof__(QuviReleaseControl)* release;
+  __typeof__(DllGetClassObject)* get_class;
+  *(void**)&create = dlsym(deliverable, "QuviCreateControl");
+  *(void**)&invoke = dlsym(deliverable, "QuviInvoke");
+  *(void**)&release = dlsym(deliverable, "QuviReleaseControl");
+  *(void**)&get_class = dlsym(deliverable, "DllGetClassObject");
+  REQUIRE(create && invoke && release && get_class, "deliverable exports");
+
+  /* Without the registry the deliverable makes no control yet, and says so. */
+  const QuviClassFactory* factory = NULL;
+  QuviControl* c = NULL;
+  CHECK(get_class(kClassId, &factory) == QUVI_S_OK, "class object");
+  CHECK(factory->CreateInstance(0, 10, 10, &c) == QUVI_E_CLASSNOTAVAILABLE && c == NULL,
+        "no window in the deliverable");
+
+  CHECK(create(kClassId, 0, 352, 288, &c) == QUVI_S_OK && c != NULL, "through the registry");
+  QuviVariant v;
+  q.QuviVariantInit(&v);
+  v.vt = QUVI_VT_I4;
+  v.u.i4 = 7;
+  CHECK(invoke(c, 0xF1, QUVI_INVOKE_PUT, &v, 1, NULL) == QUVI_S_OK, "ChannelNo put");
+  CHECK(q.QuviInvoke(c, 0xF1, QUVI_INVOKE_GET, NULL, 0, &v) == QUVI_S_OK && v.u.i4 == 7,
+        "either copy's entry serves the control");
+  CHECK(q.DllCanUnloadNow() == QUVI_S_FALSE, "the registered copy holds the control");
+  release(c);
+  CHECK(q.DllCanUnloadNow() == QUVI_S_OK, "released");
+  q.DllUnregisterServer();
+  RemovePrivateRegistry();
+}
+
 int main(int argc, char** argv) {
   static const struct {
     const char* name;
@@ -650,6 +690,7 @@ int main(int argc, char** argv) {
       {"events_on_host_thread", CaseEventsOnHostThread},
       {"bounded_data_events", CaseBoundedDataEvents},
       {"exports", CaseExports},
+      {"created_by_the_registered_library", CaseCreatedByTheRegisteredLibrary},
   };
   LoadLibrary(QUVI_TESTING_LIBRARY);
   int ran = 0;
