@@ -29,8 +29,9 @@ TChannel* MakePlayingChannel(bool buffered, int32_t port) {
   if (channel->OpenStream(zrplay::kDefaultStreamHead, zrplay::kFrameHeadSize, 1 << 20) != 1) {
     std::abort();
   }
-  channel->ResetForPlay();
-  if (VDEC_Play(vendor_port, 0) == 0) std::abort();
+  if (channel->Play(0) != 1) std::abort();
+  // Paused, the background play thread leaves the frame list to Drain.
+  if (buffered) channel->Pause(1);
   return channel;
 }
 

@@ -18,6 +18,7 @@ TChannel::TChannel(int32_t port, int32_t vendor_port, TVideoDecoder& decoder)
 
 TChannel::~TChannel() {
   Stop();
+  ReleaseRecordFile();
 }
 
 int32_t TChannel::SetStreamOpenMode(int32_t mode) {

@@ -6,7 +6,9 @@
 // thread takes frames from the list (TakeFrame, FeedCurrentFrame); the decoder's thread reads
 // the frame timing and the last fed frame. Stop and destruction run on the caller's thread.
 // Owns its frame list, the frames in it and the current frame; borrows the decoder, which
-// must outlive it.
+// must outlive it. Record files: the caller's thread changes pace and position while the
+// background play thread plays the file; the reader is shared with the index thread, which
+// runs the index-complete handler and may outlive the channel.
 #pragma once
 
 #include <atomic>
@@ -14,19 +16,25 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/messages.h"
+#include "platform/time.h"
 #include "player/api/zrplay_api.h"
+#include "player/channel/audio_path.h"
 #include "player/channel/bg_play_thread.h"
 #include "player/channel/buffer_frame.h"
 #include "player/channel/channel_log.h"
+#include "player/channel/channel_overlays.h"
 #include "player/channel/frame_head.h"
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
 #include "player/channel/picture_drawer.h"
+#include "player/channel/record_file_pacer.h"
 #include "player/channel/show_gate.h"
 #include "player/media/video_decoder.h"
+#include "player/record/file_reader.h"
 
 namespace zrplay {
 
@@ -78,9 +86,6 @@ class TChannel {
   // Starts the background play thread for record files and buffered live streams. Returns
   // the decoder's play answer (1 or 0), 0 also when the thread cannot be made.
   int32_t Play(plat::HWND window);
-  // Starts a play run on the input side: frame times and the show gate cleared, playing on,
-  // paused and single-step off. Play calls it once the decoder plays.
-  void ResetForPlay();
   // 1 when not playing; otherwise stops the decoder (no decode hook runs afterwards), closes
   // its stream, ends the background thread, frees the draw handle, the device context and
   // the buffered frames, and returns the decoder's stop answer.
@@ -123,6 +128,94 @@ class TChannel {
   // Copies of the last fed frame's head and its text overlay records.
   void CopyLastFedFrame(TFrameHead& head, std::vector<TOverlayRecord>& records) const;
 
+  // --- Playback control and record files (channel_control.cpp, channel_file.cpp) ---
+  // Each takes the arguments of its export and answers what the export returns. Positions
+  // and seeks work on an open record file only; speed, pause and stepping on live too.
+  int32_t Pause(int32_t pause);
+  int32_t SetPlaySpeed(int32_t old_level, int32_t new_level);
+  int32_t Fast();
+  int32_t Slow();
+  // Record file: shows the current frame and moves on (1). Live: lets one buffered frame
+  // through at the next play step (0).
+  int32_t OneByOneForward();
+  int32_t OneByOneBack();
+  // Opens a record file and builds its frame index on a thread of its own; until that
+  // thread ends the file does not play.
+  int32_t OpenFile(const char* file_name);
+  int32_t CloseFile();
+  // The callback runs on the index thread once the frame index is built.
+  int32_t SetFileRefCallBack(ZR_FILE_REF_CALLBACK callback, ZR_USER user);
+  // The message is posted to the window (port, 0) when the last frame has been shown.
+  int32_t SetFileEndMsg(ZR_HWND window, uint32_t message);
+  int32_t GetPlayedFrames();
+  int32_t GetCurrFrameNum();
+  int32_t GetFileTotalMSec();
+  int32_t GetFileTotalFrames();
+  int32_t GetPlayedTime();
+  int32_t GetPlayedTimeEx();
+  double GetPlayedPos();
+  int32_t SetPlayedPos(double position);
+  int32_t SetPlayedTimeEx(int32_t ms);
+  int32_t SetCurrFrameNum(int32_t frame);
+  int32_t GetKeyFramePos(int32_t value, int32_t kind);
+  int32_t GetLastKeyPos(int32_t value, int32_t kind);
+
+  // The record file step of the background play thread at tick now_ms; true when it
+  // played a frame.
+  bool RecordFileStep(uint32_t now_ms);
+  // The millisecond tick the background play thread paces by (GetTickCount by default).
+  using TTickSource = uint32_t (*)();
+  void SetTickSource(TTickSource source) { tick_source_ = source; }
+
+  // Steps the background play thread has run, so a caller can wait until a step has seen
+  // a change it made.
+  uint64_t PlaySteps() const { return play_steps_.load(); }
+  int32_t SpeedLevel() const { return speed_level_.load(); }
+  float LiveFactor() const { return live_delay_factor_.load(); }
+  bool Paused() const { return paused_.load(); }
+  bool SingleStep() const { return single_step_.load(); }
+  int32_t CurrentFrameIndex() const { return current_index_.load(); }
+  // True while a frame index is being built for the open record file.
+  bool BuildingIndex() const { return index_builds_.load() > 0; }
+  // The open record file's reader (shared; null when none), and the nearest key frame at or
+  // before frame i of it (-1 when none).
+  std::shared_ptr<TFileReader> FileReader() const;
+  int32_t NearestKeyFrame(int32_t i) const;
+
+  // --- Sound (channel_audio.cpp; results as the exports return them) ---
+  // Makes the sound manager for the current window when there is none; 1.
+  int32_t OpenSound();
+  // Closes sound and frees the sound manager; 1.
+  int32_t StopSound();
+  // Volume is not controlled: both only log and return 0.
+  int32_t SetVolume(int32_t volume);
+  int32_t GetVolume();
+  // selector 1 asks for video only: audio frames are no longer decoded. 1.
+  int32_t SetDecCBStream(int32_t selector);
+  // The sound module the channel plays through (QelDSound unless a test gives another).
+  void UseSoundOutput(TSoundOutput& output) { audio_.UseSoundOutput(output); }
+  const TAudioPath& Audio() const { return audio_; }
+
+  // --- Overlays, snapshots, encode information and clips (results 1 or 0) ---
+  // The watermark tiled over every picture; logged, 1.
+  int32_t SetWatermark(const char* text);
+  // Scene text drawn at the bottom left, a backslash starting a new line; logged, 1.
+  int32_t SetSceneInfo(const char* text);
+  // Writes the current picture (with its overlays) to a JPEG file for a ".jpg" name, any
+  // case, else to a BMP file; the folder is made with its parents. Before the first picture
+  // the name waits for it (1). 0 when the name is too long or the folder cannot be made.
+  // With DrawBySDK the decoder writes a JPEG whatever the name.
+  int32_t CaptureImage(const char* name);
+  // Fills a 28-byte record: encode type, width, height, 16 zero bytes. A smaller size gets 0
+  // and the size needed written back; 0 also before the picture size is known.
+  int32_t ReadChannelEncodeInfo(void* record, int32_t* size);
+  // Copies the frames of the open record file from the key frame at or before first to last
+  // into a new file, as stored. 0 without a record file.
+  int32_t Clip(int32_t first, int32_t last, const char* name);
+  const TChannelOverlays& Overlays() const { return overlays_; }
+  // Window repaints after the picture turned (renderer path).
+  uint32_t RepaintCount() const { return drawer_.Repaints(); }
+
  private:
   // The feed step shared by every input path; 1 when the decoder took the payload.
   int32_t FeedFrame(const uint8_t* block, size_t size);
@@ -134,12 +227,29 @@ class TChannel {
   bool LiveStep();
   void StartBgPlayThread();
   void StopBgPlayThread();
+  // Record file play (channel_file.cpp); the *Locked ones run under file_lock_.
+  struct TIndexLink;
+  static void OnIndexBuilt(const std::shared_ptr<TIndexLink>& link,
+                           const std::shared_ptr<TFileReader>& reader);
+  std::shared_ptr<TFileReader> OpenReader() const;
+  void ShowFrameLocked(int32_t index);
+  void SetCurrentIndexLocked(int32_t index);
+  void SeekLocked(int32_t index);
+  void PostFileEnd() const;
+  void ReleaseRecordFile();
   // The decoder's picture hook: copies, turns, hands to the callbacks and draws.
   static void DecodeHook(int32_t vendor_port, const VDEC_DECODED_FRAME* frame,
                          const VDEC_FRAME_INFO* info, void* user);
   void TakePicture(const VDEC_DECODED_FRAME& frame);
   void Rotate();
   void CallCallbacks();
+  // The overlay pass after rotation: watermark, overlay records and scene text.
+  void DrawOverlays();
+  // Frees the overlay lines when play stops.
+  void FreeOverlayLines();
+  // Writes the pending snapshot from the frame buffer; nothing before the first picture.
+  void TakePendingSnapshot();
+  int32_t SnapshotBySdk(const std::string& name);
 
   const int32_t port_;
   const int32_t vendor_port_;
@@ -191,6 +301,37 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+
+  // Record file play. file_lock_ guards the reader pointer, the read buffer and moving the
+  // current index; the reader itself serves any thread. The index link lets an index
+  // thread that outlives the channel find out it is gone.
+  mutable std::mutex file_lock_;
+  std::shared_ptr<TFileReader> reader_;
+  std::vector<uint8_t> read_buffer_;
+  std::atomic<int32_t> current_index_{0};
+  std::atomic<int32_t> index_builds_{0};
+  std::shared_ptr<TIndexLink> index_link_;
+  std::mutex file_callback_lock_;
+  ZR_FILE_REF_CALLBACK file_ref_callback_ = nullptr;
+  ZR_USER file_ref_user_ = 0;
+  std::atomic<plat::HWND> file_end_window_{0};
+  std::atomic<uint32_t> file_end_message_{0};
+  TRecordFilePacer file_pacer_;
+  std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
+  std::atomic<uint64_t> play_steps_{0};
+  // --- Sound (channel_audio.cpp) ---
+  // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
+  // normal speed or a decode callback set).
+  bool AudioGateOpen();
+  // Hands an audio block to the audio path with the decode callback of the moment.
+  void InputAudio(const uint8_t* block, size_t size);
+  TAudioPath audio_{log_, port_, vendor_port_};
+
+  // Overlays drawn into every picture; the records of the last fed frame are copied out for
+  // the pass (decoder thread only). The pending snapshot name is guarded by picture_lock_.
+  TChannelOverlays overlays_;
+  std::vector<TOverlayRecord> overlay_records_seen_;
+  std::string pending_snapshot_;
 };
 
 }  // namespace zrplay

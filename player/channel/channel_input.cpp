@@ -49,6 +49,14 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
         FeedFrame(block, length);
         return 1;
       }
+      // Until a frame has had to wait there is no list: the first frames of a live view go
+      // straight through when the show gate lets them.
+      if (!frame_list_.Exists() &&
+          show_gate_.CanPlay(FrameTime(head), timing_.LastFrameTime(), live_delay_factor_.load(),
+                             head.FrameType, tick_source_.load()(), log_)) {
+        FeedFrame(block, length);
+        return 1;
+      }
       auto frame = std::make_unique<TBufferFrame>(block, length);
       if (StreamState() == ssFileMode) {
         while (playing_ && frame_list_.Count() >= kFileModeListLimit) plat::Sleep(1);
@@ -58,7 +66,7 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
       return 1;
     }
     if (IsAudioFrame(head)) {
-      // Taken: the sound path that plays audio frames has not been built yet.
+      if (AudioGateOpen()) InputAudio(block, length);
       return 1;
     }
   } catch (...) {

@@ -9,6 +9,7 @@
 #include "platform/time.h"
 #include "player/channel/channel.h"
 #include "player/channel/test_channel_support.h"
+#include "player/channel/test_play_clock.h"
 
 namespace zrplay {
 namespace {
@@ -22,11 +23,23 @@ const std::string kPrefix = "ch3(1)-->";
 
 class ChannelInputTest : public ::testing::Test {
  protected:
-  // A playing channel; buffered says whether live frames go through the frame list.
+  // A playing channel; buffered says whether live frames go through the frame list. The
+  // clock stands still. A buffered channel is paused, so its background thread leaves the
+  // list to the test, and has fed a first frame a second before the tests' frames, so
+  // those wait in the list instead of passing the show gate (the decoder forgets it).
   std::unique_ptr<TChannel> MakeChannel(bool buffered) {
     PlayerSettings.EnableBufferOnLive = buffered;
     auto channel = std::make_unique<TChannel>(kPort, kVendorPort, decoder_);
-    channel->ResetForPlay();
+    channel->SetTickSource(&TPlayClock::Now);
+    EXPECT_EQ(channel->Play(0), 1);
+    if (buffered) {
+      channel->Pause(1);
+      decoder_.ClearInputs();
+      EXPECT_EQ(Input(*channel, At({.type = 2}, -1000)), 1);
+      EXPECT_EQ(decoder_.Inputs().size(), 1u);
+      EXPECT_FALSE(channel->FrameListExists());
+      decoder_.ClearInputs();
+    }
     return channel;
   }
   int32_t Input(TChannel& channel, const TBlockSpec& desc) {
@@ -43,6 +56,7 @@ class ChannelInputTest : public ::testing::Test {
   TSettingsScope settings_;
   TFakeVideoDecoder decoder_;
   TLogLines log_;
+  TPlayClock clock_;
 };
 
 TEST_F(ChannelInputTest, ConstructionLogsCreateBehindThePrefixAndStartsInRealTimeMode) {
@@ -279,7 +293,7 @@ TEST_F(ChannelInputTest, TimingKeepsTheFirstCodecAndAWrappingStamp) {
   EXPECT_DOUBLE_EQ(channel->Timing().LastFrameTime(), UnixToDateTime(1733819400, 163999));
 
   // A new play run measures from its own first frame.
-  channel->ResetForPlay();
+  ASSERT_EQ(channel->Play(0), 1);
   EXPECT_EQ(channel->Timing().FirstFrameTime(), 0);
   EXPECT_EQ(Feed(*channel, {.seconds = 1733819500}), 1);
   EXPECT_EQ(channel->Timing().FrameRate(), 25);
@@ -464,8 +478,9 @@ TEST_F(ChannelInputTest, StopFreesTheBufferedFramesOnceAndCloseStreamClosesTheSt
   ASSERT_TRUE(channel->TakeFrame());
   log_.Clear();
   EXPECT_EQ(channel->Stop(), 1);
-  EXPECT_THAT(ChannelLines(), ElementsAre("stop-->", "stop<--", "close stream",
-                                          "free buffer frame list", "stop=1"));
+  EXPECT_THAT(ChannelLines(),
+              ElementsAre("stop-->", "stop<--", "close stream", "stop play thread-->",
+                          "stop play thread<--", "free buffer frame list", "stop=1"));
   EXPECT_FALSE(channel->FrameListExists());
   EXPECT_EQ(channel->CurrentFrame(), nullptr);
   EXPECT_FALSE(channel->Playing());

@@ -49,11 +49,19 @@ int32_t TChannel::Play(plat::HWND window) {
     drawer_.Open(window, settings.UseKV, log_);
   }
 
-  ResetForPlay();
+  // A new play run: frame times and both pacers start over; the live delay factor stays
+  // as the last speed change left it.
+  current_index_ = 0;
+  timing_.Restart();
+  show_gate_.Reset();
+  file_pacer_.Reset();
+  paused_ = false;
+  single_step_ = false;
   {
     std::lock_guard lock(callback_lock_);
     speed_level_ = dec_callback_ != nullptr ? 4 : 0;
   }
+  playing_ = true;
 
   if ((StreamState() == ssRecordFile || buffer_on_live_) && !bg_thread_) {
     try {
@@ -65,15 +73,6 @@ int32_t TChannel::Play(plat::HWND window) {
   }
   log_.WriteF("play(wnd=0x%08llX)<---", Hex8(window));
   return r ? 1 : 0;
-}
-
-void TChannel::ResetForPlay() {
-  timing_.Restart();
-  show_gate_.Reset();
-  paused_ = false;
-  single_step_ = false;
-  speed_level_ = 0;
-  playing_ = true;
 }
 
 int32_t TChannel::Stop() {
@@ -88,6 +87,8 @@ int32_t TChannel::Stop() {
   log_.Write("close stream");
   single_step_ = false;
   StopBgPlayThread();
+  audio_.FreeSoundManager();
+  FreeOverlayLines();
   {
     std::lock_guard lock(picture_lock_);
     drawer_.Close(log_);
@@ -121,8 +122,12 @@ void TChannel::StopBgPlayThread() {
 }
 
 bool TChannel::PlayStep() {
-  // Record files are paced by their own step, which the record file play adds.
-  return buffer_on_live_ ? LiveStep() : false;
+  // Counted also when the step throws.
+  struct TCount {
+    std::atomic<uint64_t>& steps;
+    ~TCount() { ++steps; }
+  } count{play_steps_};
+  return buffer_on_live_ ? LiveStep() : RecordFileStep(tick_source_.load()());
 }
 
 bool TChannel::LiveStep() {
@@ -134,7 +139,7 @@ bool TChannel::LiveStep() {
   } else {
     const TBufferFrame& frame = *current_frame_;
     feed = show_gate_.CanPlay(frame.FrameTime(), timing_.LastFrameTime(), live_delay_factor_.load(),
-                              frame.Head().FrameType, plat::GetTickCount(), log_);
+                              frame.Head().FrameType, tick_source_.load()(), log_);
   }
   if (!feed) return false;
   FeedCurrentFrame();

@@ -29,8 +29,8 @@ void TChannel::TakePicture(const VDEC_DECODED_FRAME& frame) {
   PackPlanes(frame_buffer_.data(), frame.pY, frame.pU, frame.pV, width, height, frame.nYStride);
   picture_width_ = width;
   picture_height_ = height;
-  // Watermark, text overlay records and scene text are drawn here once they exist.
   Rotate();
+  DrawOverlays();
   CallCallbacks();
   drawer_.Draw(frame_buffer_.data(), used_size_, picture_width_, picture_height_,
                PlayerSettings.DropDraw);
@@ -63,7 +63,7 @@ void TChannel::CallCallbacks() {
     const uint32_t current = timing_.CurrentStamp();
     if (stamp_base_ == 0) stamp_base_ = current;
     stamp = current - stamp_base_;
-    // A pending snapshot is taken here once snapshots exist.
+    TakePendingSnapshot();
     const auto* data = reinterpret_cast<const char*>(frame_buffer_.data());
     const int32_t width = picture_width_;
     const int32_t height = picture_height_;

@@ -62,12 +62,10 @@ class ChannelVdecTest : public ::testing::Test {
     prefix_ = "ch9(" + std::to_string(vendor_port_) + ")-->";
     return *channel_;
   }
-  // Plays the vendor port into the sink, without a window.
+  // Plays the channel without a window, its pictures going to the sink instead.
   void PlayInto(TPictureSink& sink) {
-    channel_->ResetForPlay();
-    ASSERT_NE(VDEC_SetDecCBStream(vendor_port_, VDEC_DECCB_VIDEO), 0);
+    ASSERT_EQ(channel_->Play(0), 1);
     ASSERT_NE(VDEC_SetDecodeCallBack(vendor_port_, &TPictureSink::Hook, &sink), 0);
-    ASSERT_NE(VDEC_Play(vendor_port_, 0), 0);
   }
   std::vector<std::string> ChannelLines() const { return log_.LinesAfter(prefix_); }
 
@@ -130,8 +128,9 @@ TEST_F(ChannelVdecTest, FixtureFramesReachTheDecodeHookAsPicturesOfTheirSize) {
 TEST_F(ChannelVdecTest, AFullInputBufferFailsTheFeedThenOnlyAKeyFrameIsTriedAgain) {
   TChannel& channel = MakeChannel(false);
   // One byte of buffer and no decoding thread: the first frame fills it for good.
+  ASSERT_EQ(channel.Play(0), 1);
+  ASSERT_NE(VDEC_Stop(vendor_port_), 0);
   ASSERT_EQ(channel.OpenStream(kDefaultStreamHead, kFrameHeadSize, 1), 1);
-  channel.ResetForPlay();
   ASSERT_EQ(channel.InputVideoData(MakeBlock({.type = 2}).data(), 64 + 100), 1);
 
   log_.Clear();

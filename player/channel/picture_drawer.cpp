@@ -56,6 +56,7 @@ void TPictureDrawer::DrawByRenderer(const uint8_t* picture, int32_t size, int32_
                                     int32_t height, int32_t drop_draw) {
   // The platform's windows keep what was drawn and need no invalidation: the next picture
   // fills the whole client area anyway.
+  if (repaint_pending_) ++repaints_;
   repaint_pending_ = false;
   if (drop_draw > 1 && ++drawn_frames_ % static_cast<uint32_t>(drop_draw) == 0) return;
   ZrDraw_DrawOneFrame(renderer_, picture, size, width, height, 0);

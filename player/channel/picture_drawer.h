@@ -6,6 +6,7 @@
 // bitmap (which lives until the drawer is destroyed).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -43,6 +44,8 @@ class TPictureDrawer {
   plat::HDC DeviceContext() const { return dc_; }
   // Set when the picture turns; the next renderer draw repaints the window first.
   void RequestRepaint() { repaint_pending_ = true; }
+  // Repaints done for turned pictures; any thread.
+  uint32_t Repaints() const { return repaints_.load(); }
 
  private:
   void DrawByRenderer(const uint8_t* picture, int32_t size, int32_t width, int32_t height,
@@ -57,6 +60,7 @@ class TPictureDrawer {
   bool region_enabled_ = false;
   bool repaint_pending_ = false;
   uint32_t drawn_frames_ = 0;
+  std::atomic<uint32_t> repaints_{0};
 };
 
 }  // namespace zrplay

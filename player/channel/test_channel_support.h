@@ -26,6 +26,8 @@ namespace zrplay {
 class TFakeVideoDecoder final : public TVideoDecoder {
  public:
   std::atomic<bool> Accept{true};
+  std::atomic<int> FastCalls{0};
+  std::atomic<int> SlowCalls{0};
 
   std::vector<std::vector<uint8_t>> Inputs() const {
     std::lock_guard lock(lock_);
@@ -36,6 +38,11 @@ class TFakeVideoDecoder final : public TVideoDecoder {
     return input_calls_;
   }
   int StopCalls() const { return stop_calls_.load(); }
+  void ClearInputs() {
+    std::lock_guard lock(lock_);
+    inputs_.clear();
+    input_calls_ = 0;
+  }
 
   bool GetFreePort(int32_t& port) override {
     port = 0;
@@ -62,8 +69,14 @@ class TFakeVideoDecoder final : public TVideoDecoder {
     return true;
   }
   bool Pause(int32_t, bool) override { return true; }
-  bool Fast(int32_t) override { return true; }
-  bool Slow(int32_t) override { return true; }
+  bool Fast(int32_t) override {
+    ++FastCalls;
+    return true;
+  }
+  bool Slow(int32_t) override {
+    ++SlowCalls;
+    return true;
+  }
   bool SetDisplayRegion(int32_t, uint32_t, const VDEC_RECT&, VDEC_HWND, bool) override {
     return true;
   }

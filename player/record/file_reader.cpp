@@ -47,6 +47,11 @@ std::string Format(const char* format, int64_t value) {
   return text;
 }
 
+// The frame types the index counts as key frames.
+bool IsKeyFrameType(int32_t type) {
+  return type == 1 || type == 2 || type == 21;
+}
+
 // Size of an entry as callers see it; a frame that claims 2 GiB or more reads as empty.
 int32_t EntrySize(const TRecIndex& e) {
   const int64_t size = e.Stop - e.Start;
@@ -248,8 +253,7 @@ int32_t TFileReader::FrameType(int i) const {
 }
 
 bool TFileReader::IsKeyFrame(int i) const {
-  const int32_t type = FrameType(i);
-  return type == 1 || type == 2 || type == 21;
+  return IsKeyFrameType(FrameType(i));
 }
 
 bool TFileReader::ReadFrame(void* buffer, int i) {
@@ -271,6 +275,38 @@ bool TFileReader::ReadFrame(void* buffer, int i) {
 int32_t TFileReader::DurationMs() const {
   std::lock_guard<std::mutex> guard(lock_);
   return duration_;
+}
+
+int TFileReader::NearestKeyFrame(int i) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  const int64_t last = static_cast<int64_t>(index_.size()) - 1;
+  for (int64_t k = std::min<int64_t>(i, last); k >= 0; --k) {
+    if (IsKeyFrameType(index_[static_cast<size_t>(k)].Type)) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+int TFileReader::FrameIndexAtTime(int64_t ms) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  int found = -1;
+  for (size_t k = 0; k < index_.size() && k < INT_MAX; ++k) {
+    // Compared in whole milliseconds, so a frame exactly ms after the first one counts.
+    if (MillisecondsBetween(index_.front().Time, index_[k].Time) > ms) break;
+    found = static_cast<int>(k);
+  }
+  return found;
+}
+
+bool TFileReader::FrameLiesInFile(int i) const {
+  TRecIndex e;
+  std::shared_ptr<TOpenFile> file;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!EntryAt(i, &e)) return false;
+    file = file_;
+  }
+  struct stat st;
+  return file && ::fstat(file->fd, &st) == 0 && e.Stop <= st.st_size;
 }
 
 std::string TFileReader::IndexListing() const {

@@ -68,6 +68,16 @@ class TFileReader {
   // "frame index list below:" and one numbered line per entry, each ended by CR LF.
   std::string IndexListing() const;
 
+  // The nearest key frame at or before entry i (i past the end counts from the last entry);
+  // -1 when there is none.
+  int NearestKeyFrame(int i) const;
+  // The last entry whose time is at most ms milliseconds after the first entry's; -1 when
+  // the index is empty or ms is negative enough to lie before the first entry.
+  int FrameIndexAtTime(int64_t ms) const;
+  // True when entry i ends inside the file as it is now, so reading it gives real bytes; a
+  // damaged head may claim far more than the file holds.
+  bool FrameLiesInFile(int i) const;
+
   // Where the diagnostic lines go; the player log by default. Set before use.
   void SetLogSink(TLogSink sink) { log_ = std::move(sink); }
 

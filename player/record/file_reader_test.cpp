@@ -343,5 +343,55 @@ TEST_F(FileReaderTest, FramesBeyondTwoGibibytesAreIndexedAndRead) {
   EXPECT_EQ(std::string(buf.data(), buf.size()), tail);
 }
 
+TEST_F(FileReaderTest, KeyFrameAndTimeLookupsWalkTheIndex) {
+  // Types 2 (key), 3, 5 (audio), 21 (key), 3 at 0, 40, 40, 80 and 1120 ms.
+  TTestRecordFile file;
+  file.FileHead()
+      .Frame({.type = 2, .seconds = kT0})
+      .Frame({.type = 3, .seconds = kT0, .microseconds = 40000})
+      .Frame(Audio(kT0))
+      .Frame({.type = 21, .seconds = kT0, .microseconds = 80000})
+      .Frame({.type = 3, .seconds = kT0 + 1, .microseconds = 120000});
+  ASSERT_TRUE(Index(file));
+  ASSERT_EQ(reader_.FrameCount(), 5);
+  struct TKey {
+    int at, key;
+  };
+  for (const TKey c : {TKey{0, 0}, TKey{2, 0}, TKey{3, 3}, TKey{4, 3}, TKey{99, 3}, TKey{-1, -1}}) {
+    EXPECT_EQ(reader_.NearestKeyFrame(c.at), c.key) << c.at;
+  }
+  struct TTime {
+    int64_t ms;
+    int index;
+  };
+  for (const TTime c : {TTime{-1, -1}, TTime{0, 0}, TTime{39, 0}, TTime{40, 2}, TTime{80, 3},
+                        TTime{1119, 3}, TTime{1120, 4}, TTime{100000, 4}}) {
+    EXPECT_EQ(reader_.FrameIndexAtTime(c.ms), c.index) << c.ms;
+  }
+  // An empty index has neither.
+  TFileReader empty;
+  EXPECT_EQ(empty.NearestKeyFrame(3), -1);
+  EXPECT_EQ(empty.FrameIndexAtTime(0), -1);
+  // No key frame at all.
+  ASSERT_TRUE(Index(TTestRecordFile().FileHead().Frame({.type = 3}).Frame({.type = 3})));
+  EXPECT_EQ(reader_.NearestKeyFrame(1), -1);
+}
+
+TEST_F(FileReaderTest, OnlyFramesTheFileHoldsInFullLieInIt) {
+  // The last head claims a megabyte the file does not have.
+  ASSERT_TRUE(Index(TTestRecordFile()
+                        .FileHead()
+                        .Frame(Video(kT0))
+                        .Frame(Video(kT0 + 1))
+                        .Frame(Video(kT0 + 2, 0, 1 << 20))
+                        .DropTail((1 << 20) - 10)));
+  ASSERT_EQ(reader_.FrameCount(), 3);
+  EXPECT_TRUE(reader_.FrameLiesInFile(0));
+  EXPECT_TRUE(reader_.FrameLiesInFile(1));
+  EXPECT_FALSE(reader_.FrameLiesInFile(2));
+  EXPECT_FALSE(reader_.FrameLiesInFile(3));
+  EXPECT_FALSE(reader_.FrameLiesInFile(-1));
+}
+
 }  // namespace
 }  // namespace zrplay
