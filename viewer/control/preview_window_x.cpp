@@ -1,7 +1,5 @@
 #include "viewer/control/preview_window_x.h"
 
-#include <cstring>
-
 #include "viewer/control/type_library.h"
 #include "viewer/player/ostra_nv_player.h"
 
@@ -56,12 +54,16 @@ void TPmOstraNvPreviewWindowX::FireReceiveData(const uint8_t* data, int32_t leng
   if (length < 0 || (data == nullptr && length > 0)) length = 0;
   // Index range 0..length: the media bytes and a closing 0.
   plat::TByteArray bytes;
-  bytes.Data.resize(static_cast<size_t>(length) + 1, 0);
-  if (length > 0) std::memcpy(bytes.Data.data(), data, static_cast<size_t>(length));
-  events_.Fire(kOnReceiveData,
-               {TVariant::FromBytes(std::move(bytes)), TVariant::FromI4(length),
-                TVariant::FromI4(frame_type)},
-               true);
+  bytes.Data.reserve(static_cast<size_t>(length) + 1);
+  if (length > 0) bytes.Data.assign(data, data + length);
+  bytes.Data.push_back(0);
+  // Built in place: an initializer list would copy the frame once more.
+  std::vector<TVariant> args;
+  args.reserve(3);
+  args.push_back(TVariant::FromBytes(std::move(bytes)));
+  args.push_back(TVariant::FromI4(length));
+  args.push_back(TVariant::FromI4(frame_type));
+  events_.Fire(kOnReceiveData, std::move(args), true);
 }
 
 namespace {

@@ -40,6 +40,10 @@ class TFakeControlWindow : public TControlWindow {
   plat::HWND Parent() const { return parent_; }
   // Frames the scripted view has raised so far (not logged as a call).
   int32_t FramesRaised() const { return frames_; }
+  // As if the play thread handed a package to the data handler.
+  void RaiseData(const uint8_t* data, int32_t length, int32_t type) {
+    if (on_data_) on_data_(data, length, type);
+  }
   // As if the user clicked / double-clicked the window.
   void Click() {
     if (on_click_) on_click_();
