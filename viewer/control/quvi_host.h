@@ -24,7 +24,8 @@
  * ($QUVI_REGISTRY_FILE, else $XDG_CONFIG_HOME/quvi/registry.ini, else
  * $HOME/.config/quvi/registry.ini): its class identifier and name, this library's path, the
  * threading model "Apartment" and the status bits 0x12000. QuviCreateControl then finds the
- * library by class identifier, whichever library a host loaded first.
+ * class's library by class identifier or name: whichever copy of the library a host calls, the
+ * registered copy makes the control and serves it.
  */
 #ifndef QUVI_HOST_H
 #define QUVI_HOST_H
