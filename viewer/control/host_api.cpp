@@ -10,35 +10,10 @@
 #include "viewer/control/type_library.h"
 
 namespace viewer {
-namespace {
-const TQuviControlOps* LocalOps();
-}  // namespace
 
 std::atomic<int32_t>& ServerReferences() {
   static std::atomic<int32_t> references{0};
   return references;
-}
-
-QUVI_HRESULT CreateControlHere(intptr_t parent, int32_t width, int32_t height,
-                               QuviControl** control) {
-  if (control == nullptr) return Fail(QUVI_E_POINTER, "no place for the control");
-  *control = nullptr;
-  if (width < 0 || height < 0) return Fail(QUVI_E_INVALIDARG, "negative control size");
-  try {
-    std::unique_ptr<TControlWindow> window = CreateControlWindow(parent, width, height);
-    if (!window) {
-      return Fail(QUVI_E_CLASSNOTAVAILABLE, "this library has no window for the control");
-    }
-    auto handle = std::make_unique<QuviControl>();
-    handle->control = std::make_unique<TPmOstraNvPreviewWindowX>(std::move(window));
-    handle->thread = plat::GetCurrentThreadId();
-    handle->ops = LocalOps();
-    *control = handle.release();
-    ++ServerReferences();
-    return Succeed();
-  } catch (const std::exception& e) {
-    return Fail(QUVI_E_FAIL, e.what());
-  }
 }
 
 namespace {
@@ -227,11 +202,29 @@ const TQuviControlOps kLocalOps = {
 }  // namespace
 
 namespace viewer {
-namespace {
-const TQuviControlOps* LocalOps() {
-  return &kLocalOps;
+
+QUVI_HRESULT CreateControlHere(intptr_t parent, int32_t width, int32_t height,
+                               QuviControl** control) {
+  if (control == nullptr) return Fail(QUVI_E_POINTER, "no place for the control");
+  *control = nullptr;
+  if (width < 0 || height < 0) return Fail(QUVI_E_INVALIDARG, "negative control size");
+  try {
+    std::unique_ptr<TControlWindow> window = CreateControlWindow(parent, width, height);
+    if (!window) {
+      return Fail(QUVI_E_CLASSNOTAVAILABLE, "this library has no window for the control");
+    }
+    auto handle = std::make_unique<QuviControl>();
+    handle->control = std::make_unique<TPmOstraNvPreviewWindowX>(std::move(window));
+    handle->thread = plat::GetCurrentThreadId();
+    handle->ops = &kLocalOps;
+    *control = handle.release();
+    ++ServerReferences();
+    return Succeed();
+  } catch (const std::exception& e) {
+    return Fail(QUVI_E_FAIL, e.what());
+  }
 }
-}  // namespace
+
 }  // namespace viewer
 
 namespace {
