@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "tools/quvi-probe/center_probe.h"
+#include "tools/quvi-probe/members_listing.h"
 #include "tools/quvi-probe/probe_options.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   }
   if (cl.Mode == TProbeCommandLine::EMode::Help) {
     std::fputs(ProbeHelpText().c_str(), stdout);
+    return 0;
+  }
+  if (cl.Mode == TProbeCommandLine::EMode::Members) {
+    PrintMembers(std::cout);
     return 0;
   }
   if (cl.Mode == TProbeCommandLine::EMode::Version) {

@@ -74,7 +74,7 @@ TEST(ProbeCli, HelpDocumentsEveryOptionAndEachExampleParses) {
   }
   // Each example value is accepted, beside the options it needs.
   for (const auto& [name, example] : ProbeOptionExamples()) {
-    if (name == "help" || name == "version") continue;
+    if (name == "help" || name == "version" || name == "members") continue;
     std::vector<std::string> args = {"--" + name, example};
     if (name == "center") {
       args.insert(args.end(), {"--login", "a:b"});
@@ -88,6 +88,22 @@ TEST(ProbeCli, HelpDocumentsEveryOptionAndEachExampleParses) {
     SCOPED_TRACE(name);
     EXPECT_NO_THROW(ParseProbeArgs(args));
   }
+}
+
+TEST(ProbeCli, MembersListsTheControlsMembersWithTheirDispids) {
+  const TRun run = RunProbe({"--members"});
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  for (const char* text : {"interface IPmOstraNvPreviewWindowX {6D31F58B-F778-4947-8560-"
+                           "108670D6111D} dual\n",
+                           "  0xE7   HostIP                             get/put          BSTR\n",
+                           "  -514   Enabled                            get/put          "
+                           "VARIANT_BOOL\n",
+                           "98 members\n", "7 events\n",
+                           "enum TxMouseButton {C2C337B2-97BB-482C-8DA8-AB49661893D1}: mbLeft = "
+                           "0, mbRight = 1, mbMiddle = 2\n"}) {
+    EXPECT_NE(run.Out.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(run.Err, "");
 }
 
 TEST(ProbeCli, BadCommandLinesExitWithTwoAndSayWhy) {

@@ -26,6 +26,12 @@ const TOptionSpec kOptions[] = {
     {"device", 0, "ID", "recorder id the right is asked for (default 0)", "1234"},
     {"channel", 0, "CODE", "channel code the right is asked for (default 0)", "2"},
 
+    {"", 0, nullptr, "Control:", nullptr},
+    {"members", 0, nullptr,
+     "list the control's members with their DISPIDs, kinds and types, its events and its "
+     "enumerations, from its type description",
+     ""},
+
     {"", 0, nullptr, "General:", nullptr},
     {"help", 'h', nullptr, "show this text", ""},
     {"version", 0, nullptr, "show the version", ""},
@@ -68,6 +74,8 @@ void Apply(const std::string& name, const std::string& value, TProbeCommandLine&
     cl.Mode = TProbeCommandLine::EMode::Help;
   } else if (name == "version") {
     cl.Mode = TProbeCommandLine::EMode::Version;
+  } else if (name == "members") {
+    cl.Mode = TProbeCommandLine::EMode::Members;
   } else {
     throw std::logic_error("option --" + name + " is documented but not handled");
   }

@@ -31,7 +31,7 @@ struct TCenterProbe {
 };
 
 struct TProbeCommandLine {
-  enum class EMode { Run, Help, Version };
+  enum class EMode { Run, Help, Version, Members };
   EMode Mode = EMode::Run;
   std::optional<TCenterProbe> Center;  // when --center was given
 };
