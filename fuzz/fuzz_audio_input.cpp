@@ -2,13 +2,15 @@
 // audio ones), format code, channel, bit and rate fields, and payloads that are raw bytes or
 // made of ADTS frames with headers of any rate, channel count and stated length. One channel
 // plays sound into the sound module's null sink, one hands the samples to a decode callback
-// at speed level 4. The first byte picks the video-only switch; then each frame is a mode
+// at speed level 4 (run with LD_LIBRARY_PATH=build/fuzz/lib, so the AAC decoder module is
+// found). The first byte picks the video-only switch; then each frame is a mode
 // byte, codec, format code, channels, bits, a 16-bit rate, a 16-bit length and its bytes.
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -86,6 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setenv("QELDSOUND_SINK", "null", 1);
     unsetenv("QELDSOUND_WAV");
     zrplay::PlayerSettings.EnableBufferOnLive = false;
+    // The sanitizer's own dlopen hides this program's run path: give LD_LIBRARY_PATH.
+    if (!zrplay::AacDecoderModule().Loaded()) {
+      std::fprintf(stderr, "libKVAudioDecoder.so not found; set LD_LIBRARY_PATH to its folder\n");
+      std::abort();
+    }
     return MakePlayingChannel(1, false);
   }();
   static TChannel* const callback = MakePlayingChannel(2, true);

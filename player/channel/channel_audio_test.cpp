@@ -280,6 +280,8 @@ class ChannelAacTest : public ChannelAudioTest {
  protected:
   void SetUp() override {
     ChannelAudioTest::SetUp();
+    ASSERT_TRUE(AacDecoderModule().Loaded())
+        << "libKVAudioDecoder.so is neither beside the player nor on the loader's path";
     tone_ = quvi_test::ToneFrames(recmake::EAudioCodec::AAC, 0.5);
     ASSERT_GT(tone_.size(), 5u);
   }

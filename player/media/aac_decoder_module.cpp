@@ -46,8 +46,9 @@ int32_t TAacDecoderModule::GetInfo(THandle handle, int32_t* sample_rate, int32_t
 }
 
 TAacDecoderModule& AacDecoderModule() {
-  static TAacDecoderModule module("KVAudioDecoder");
-  return module;
+  // Never destroyed: channels freed while the process ends still close their handles.
+  static TAacDecoderModule* module = new TAacDecoderModule("KVAudioDecoder");
+  return *module;
 }
 
 }  // namespace zrplay
