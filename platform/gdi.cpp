@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "platform/surface.h"
+#include "platform/window.h"
+#include "platform/window_state.h"
 
 namespace plat {
 
@@ -91,14 +93,31 @@ void StretchLocked(TSurface& dst, int32_t x, int32_t y, int32_t width, int32_t h
 
 }  // namespace
 
-bool MoveWindow(HWND hwnd, int32_t /*x*/, int32_t /*y*/, int32_t width, int32_t height) {
+std::shared_ptr<TSurface> TargetOfDC(HDC dc) {
+  auto context = ContextOf(dc);
+  return context ? context->Target() : nullptr;
+}
+
+bool MoveWindow(HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) {
   auto surface = WindowSurface(hwnd);
-  if (!surface || !UsableSize(width, height)) return false;
-  std::lock_guard<std::mutex> lock(surface->mutex);
-  if (surface->width == width && surface->height == height) return true;
-  surface->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBlack);
-  surface->width = width;
-  surface->height = height;
+  auto state = WindowStateOf(hwnd);
+  if (!surface || !state || !UsableSize(width, height)) return false;
+  bool classed = false;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->x = x;
+    state->y = y;
+    classed = !state->class_name.empty();
+  }
+  {
+    std::lock_guard<std::mutex> lock(surface->mutex);
+    if (surface->width == width && surface->height == height) return true;
+    surface->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBlack);
+    surface->width = width;
+    surface->height = height;
+  }
+  // A window of a class shows its new size once its thread paints it.
+  if (classed) InvalidateRect(hwnd, nullptr, true);
   return true;
 }
 

@@ -1,7 +1,8 @@
 // Window handles and posted messages. A window belongs to the thread that created it;
 // PostMessage from any thread queues the message to that thread, which takes it with
 // GetMessage (or pumps with PumpMessages) and hands it to the window's procedure with
-// DispatchMessage. Handles are pointer-sized integers: 0 is none, -1 invalid.
+// DispatchMessage. When no posted message waits, a window that is due for painting
+// (window.h) gets WM_PAINT. Handles are pointer-sized integers: 0 is none, -1 invalid.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,8 @@ struct TMsg {
 // The window's procedure; runs on the owning thread inside DispatchMessage.
 using TWindowProc = std::function<intptr_t(HWND, UINT, WPARAM, LPARAM)>;
 
-// Creates a window owned by the calling thread.
+// Creates a bare window owned by the calling thread: no class, no parent, never painted by
+// itself (window.h makes windows of a class).
 QUVI_PLATFORM_API HWND CreateWindowHandle(TWindowProc proc = nullptr);
 // Forgets the window; messages still queued for it are dropped.
 QUVI_PLATFORM_API void DestroyWindowHandle(HWND hwnd);

@@ -28,4 +28,8 @@ constexpr int64_t kMaxSurfacePixels = int64_t{16384} * 16384;
 // registry (messages.cpp) for the window's life; holders keep it alive after that.
 std::shared_ptr<TSurface> WindowSurface(HWND hwnd);
 
+// The surface a device context draws into (gdi.cpp): its window's, or its selected bitmap's;
+// nullptr for an unknown context or a memory context without a bitmap.
+std::shared_ptr<TSurface> TargetOfDC(intptr_t dc);
+
 }  // namespace plat
