@@ -101,6 +101,8 @@ void TYV12Font::SetText(const std::string& text) {
 void TYV12Font::ReleaseBuffers() {
   coverage_ = {};
   ink_columns_ = {};
+  ink_blocks_ = {};
+  ink_pair_ends_ = {};
   raster_width_ = raster_height_ = 0;
 }
 
@@ -114,6 +116,8 @@ void TYV12Font::Rasterise() {
   if (!bitmap_.Create(width * 8 + kRasterBorder, height * 8 + kRasterBorder)) width = height = 0;
   raster_width_ = width;
   raster_height_ = height;
+  ink_blocks_.clear();
+  ink_pair_ends_.clear();
   const size_t cells = size_t(width) * size_t(height);
   if (coverage_.size() < cells) coverage_.assign(2 * cells, 0);
   // The ink columns follow the width on their own: a wide, low raster after a narrow, high one
@@ -138,6 +142,14 @@ void TYV12Font::Rasterise() {
       coverage_[size_t(r) * size_t(width) + size_t(c)] = uint8_t(sum);
       if (sum != 0) ink_columns_[c] = 1;
     }
+  }
+  // The 2 x 2 blocks that carry ink, row pair by row pair: drawing visits only these.
+  for (int32_t p = 0; p < height / 2; ++p) {
+    for (int32_t i = 0; i + 1 < width; i += 2) {
+      const int32_t sum = PairSum(i, p);
+      if (sum > 0) ink_blocks_.push_back({i, sum});
+    }
+    ink_pair_ends_.push_back(ink_blocks_.size());
   }
 }
 
@@ -173,10 +185,11 @@ void TYV12Font::MarkBrightColumns(const TPlanes& planes, int32_t x, int32_t y,
   const int32_t pairs = DrawnRowPairs(y, planes.height);
   for (int32_t p = 0; p < pairs; ++p) {
     const int32_t row = y + 2 * p;
-    for (int32_t i = 0; i < raster_width_; i += 2) {
+    for (size_t b = PairBegin(p); b < ink_pair_ends_[size_t(p)]; ++b) {
+      const int32_t i = ink_blocks_[b].column;
       const int32_t c = x + i;
       if (!InsideClip(clip, c) || bright_[i]) continue;
-      if (PairSum(i, p) <= 0 || c + 2 >= planes.width) continue;
+      if (c + 2 >= planes.width) continue;
       for (int32_t k = 0; k < 2; ++k) {
         if (planes.Luma(c + k, row) > kBrightLuma || planes.Luma(c + k, row + 1) > kBrightLuma)
           bright_[i + k] = 1;
@@ -206,10 +219,11 @@ void TYV12Font::DrawBlock(const TPlanes& planes, int32_t x, int32_t y,
     const int32_t row = y + 2 * p;
     uint8_t* v_row = planes.v + size_t(y / 2 + p) * size_t(planes.chroma_stride) + size_t(x / 2);
     uint8_t* u_row = planes.u + size_t(y / 2 + p) * size_t(planes.chroma_stride) + size_t(x / 2);
-    for (int32_t i = 0; i < raster_width_; i += 2) {
+    for (size_t b = PairBegin(p); b < ink_pair_ends_[size_t(p)]; ++b) {
+      const int32_t i = ink_blocks_[b].column;
       const int32_t c = x + i;
-      const int32_t s = PairSum(i, p);
-      if (s == 0 || c + 2 >= planes.width || !InsideClip(clip, c)) continue;
+      const int32_t s = ink_blocks_[b].sum;
+      if (c + 2 >= planes.width || !InsideClip(clip, c)) continue;
       for (int32_t dy = 0; dy < 2; ++dy) {
         for (int32_t dx = 0; dx < 2; ++dx) {
           const int32_t cover = Coverage(i + dx, 2 * p + dy);

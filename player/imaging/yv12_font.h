@@ -76,6 +76,7 @@ class TYV12Font {
   void MarkBrightColumns(const TPlanes& planes, int32_t x, int32_t y,
                          const std::optional<TClipRect>& clip);
   int32_t PairSum(int32_t column, int32_t row) const;
+  size_t PairBegin(int32_t pair) const { return pair == 0 ? 0 : ink_pair_ends_[size_t(pair) - 1]; }
   int32_t DrawnRowPairs(int32_t y, int32_t height) const;
 
   TRasterFont font_;
@@ -89,6 +90,14 @@ class TYV12Font {
   uint8_t bit_counts_[256] = {};
   bool dirty_ = false;
   std::vector<uint8_t> ink_columns_;
+  // The 2 x 2 blocks with ink (left column, coverage sum / 2), row pair after row pair, and
+  // where each row pair's blocks end; made by rasterisation.
+  struct TInkBlock {
+    int32_t column;
+    int32_t sum;
+  };
+  std::vector<TInkBlock> ink_blocks_;
+  std::vector<size_t> ink_pair_ends_;
   std::vector<uint8_t> bright_;  // the bright-area mask of the current DrawText call
   int32_t font_size_ = 0;
   int32_t size_key_ = 0;
