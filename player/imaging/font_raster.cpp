@@ -57,42 +57,6 @@ bool MatchDefaultCjkSans(TMatch& match) {
   return pattern != nullptr && MatchFont(pattern, match);
 }
 
-TFontFace FindFontFace() {
-  TFontFace face;
-  TMatch fallback;
-  const bool have_fallback = FcInit() && MatchDefaultCjkSans(fallback);
-  TMatch chosen;
-  bool found = false;
-  const std::string& configured = PlayerSettings.FontName;
-  if (!configured.empty()) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(configured.c_str()));
-    found = MatchFont(pattern, chosen);
-    face.name = configured;
-  } else if (have_fallback) {
-    chosen = fallback;
-    found = true;
-    face.name = chosen.family;
-    WriteLog("auto get font name = " + face.name);
-  }
-  if (found) {
-    WriteLog("get font info by system");
-    face.file = chosen.file;
-    face.index = chosen.index;
-    face.bold_in_file = chosen.weight >= FC_WEIGHT_BOLD;
-  } else {
-    // No match at all: fontconfig has no fonts, so every font stays empty.
-    WriteLog("get font info by stock");
-  }
-  if (have_fallback && (fallback.file != face.file || fallback.index != face.index)) {
-    face.fallback_file = fallback.file;
-    face.fallback_index = fallback.index;
-  }
-  WriteLogF("font charset = %d, name = ", face.charset);
-  WriteLog(face.name);
-  return face;
-}
-
 // Next code point of UTF-8 text; a byte that starts no valid sequence gives U+FFFD and is
 // skipped alone.
 char32_t NextCodePoint(std::string_view text, size_t& at) {
@@ -137,6 +101,41 @@ bool IsControl(char32_t c) {
 }
 
 }  // namespace
+
+TFontFace FindFontFace() {
+  TFontFace face;
+  TMatch fallback;
+  const bool have_fallback = FcInit() && MatchDefaultCjkSans(fallback);
+  TMatch chosen;
+  bool found = false;
+  const std::string& configured = PlayerSettings.FontName;
+  if (!configured.empty()) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(configured.c_str()));
+    found = MatchFont(pattern, chosen);
+    face.name = configured;
+  } else if (have_fallback) {
+    chosen = fallback;
+    found = true;
+    face.name = chosen.family;
+    WriteLog("auto get font name = " + face.name);
+  }
+  if (found) {
+    WriteLog("get font info by system");
+    face.file = chosen.file;
+    face.index = chosen.index;
+    face.bold_in_file = chosen.weight >= FC_WEIGHT_BOLD;
+  } else {
+    // No match at all: fontconfig has no fonts, so every font stays empty.
+    WriteLog("get font info by stock");
+  }
+  if (have_fallback && (fallback.file != face.file || fallback.index != face.index)) {
+    face.fallback_file = fallback.file;
+    face.fallback_index = fallback.index;
+  }
+  WriteLogF("font charset = %d, name = %s", face.charset, face.name.c_str());
+  return face;
+}
 
 const TFontFace& ChooseFontFace() {
   static const TFontFace face = FindFontFace();

@@ -31,6 +31,8 @@ struct TFontFace {
 // configured FontName, else the system's default CJK-capable sans; logs the choice. An empty
 // file means fontconfig found nothing and every font stays empty.
 const TFontFace& ChooseFontFace();
+// Chooses the face afresh (ChooseFontFace keeps the first choice) and logs it.
+TFontFace FindFontFace();
 
 // A 1-bit bitmap, top row first, each row padded to a multiple of 4 bytes, the leftmost pixel
 // in the high bit; 0 is black, 1 white. Owns its bits.
