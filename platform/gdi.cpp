@@ -121,6 +121,23 @@ bool MoveWindow(HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) 
   return true;
 }
 
+namespace {
+// The one virtual monitor's handle: any nonzero value that is not a window handle's.
+constexpr HMONITOR kVirtualMonitor = 0x10001;
+}  // namespace
+
+HMONITOR MonitorFromWindow(HWND hwnd, uint32_t /*flags*/) {
+  return IsWindow(hwnd) ? kVirtualMonitor : 0;
+}
+
+bool GetMonitorInfo(HMONITOR monitor, MONITORINFO* info) {
+  if (monitor != kVirtualMonitor || info == nullptr) return false;
+  info->rcMonitor = RECT{0, 0, kVirtualMonitorWidth, kVirtualMonitorHeight};
+  info->rcWork = info->rcMonitor;
+  info->dwFlags = MONITORINFOF_PRIMARY;
+  return true;
+}
+
 bool GetClientRect(HWND hwnd, RECT* rect) {
   auto surface = WindowSurface(hwnd);
   if (!surface || !rect) return false;

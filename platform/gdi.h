@@ -100,6 +100,24 @@ QUVI_PLATFORM_API bool StretchBlt(HDC dst, int32_t x, int32_t y, int32_t width, 
                                   HDC src, int32_t src_x, int32_t src_y, int32_t src_width,
                                   int32_t src_height, uint32_t rop);
 
+// Monitors: there is one virtual monitor, of kVirtualMonitorWidth × kVirtualMonitorHeight at
+// (0, 0), and it holds every window (windows have no place on a screen here).
+using HMONITOR = intptr_t;
+struct MONITORINFO {
+  uint32_t cbSize = sizeof(MONITORINFO);
+  RECT rcMonitor;
+  RECT rcWork;
+  uint32_t dwFlags = 0;
+};
+constexpr uint32_t MONITOR_DEFAULTTONULL = 0;
+constexpr uint32_t MONITORINFOF_PRIMARY = 1;
+constexpr int32_t kVirtualMonitorWidth = 1920;
+constexpr int32_t kVirtualMonitorHeight = 1080;
+// The monitor holding the window; 0 for 0, -1 or a window that does not exist.
+QUVI_PLATFORM_API HMONITOR MonitorFromWindow(HWND hwnd, uint32_t flags);
+// Bounds and work area of the monitor (the same here); false for any other handle.
+QUVI_PLATFORM_API bool GetMonitorInfo(HMONITOR monitor, MONITORINFO* info);
+
 // A copy of what the window shows: width × height values 0xAARRGGBB, rows top-down.
 QUVI_PLATFORM_API bool GetWindowPixels(HWND hwnd, std::vector<uint32_t>* pixels, int32_t* width,
                                        int32_t* height);

@@ -271,5 +271,25 @@ TEST_F(WindowSurfaceTest, OneThreadDrawsWhileAnotherReadsAndResizes) {
   drawer.join();
 }
 
+TEST(MonitorTest, TheOneVirtualMonitorHoldsEveryWindowAndNothingElse) {
+  const HWND window = CreateWindowHandle();
+  const HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONULL);
+  ASSERT_NE(monitor, 0);
+  EXPECT_NE(monitor, window);
+  MONITORINFO info;
+  ASSERT_TRUE(GetMonitorInfo(monitor, &info));
+  EXPECT_EQ(info.rcMonitor.left, 0);
+  EXPECT_EQ(info.rcMonitor.top, 0);
+  EXPECT_EQ(info.rcMonitor.right, kVirtualMonitorWidth);
+  EXPECT_EQ(info.rcMonitor.bottom, kVirtualMonitorHeight);
+  EXPECT_EQ(info.dwFlags, MONITORINFOF_PRIMARY);
+  EXPECT_FALSE(GetMonitorInfo(monitor + 1, &info));
+  EXPECT_FALSE(GetMonitorInfo(monitor, nullptr));
+  DestroyWindowHandle(window);
+  for (const HWND none : {window, HWND{0}, INVALID_HWND}) {
+    EXPECT_EQ(MonitorFromWindow(none, MONITOR_DEFAULTTONULL), 0) << none;
+  }
+}
+
 }  // namespace
 }  // namespace plat

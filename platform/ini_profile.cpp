@@ -21,6 +21,14 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+// A value written in quotes, to keep its blanks, reads without one pair of matching quotes.
+std::string StripQuotes(const std::string& v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+    return v.substr(1, v.size() - 2);
+  }
+  return v;
+}
+
 bool SameText(const std::string& a, const std::string& b) {
   return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
 }
@@ -92,7 +100,7 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
   std::string result = def;
   ForEachKey(lines, section, [&](size_t, const std::string& k, const std::string& v) {
     if (!SameText(k, key)) return false;
-    result = v;
+    result = StripQuotes(v);
     return true;
   });
   return result;

@@ -11,7 +11,7 @@
 namespace plat {
 
 // Value of the key, or `def` when the file, section or key is missing. Surrounding blanks
-// of the value are dropped.
+// of the value are dropped, then one pair of matching surrounding quotes (" or ').
 QUVI_PLATFORM_API std::string ReadProfileString(const std::string& file, const std::string& section,
                                                 const std::string& key, const std::string& def);
 // True when the key exists in the section.

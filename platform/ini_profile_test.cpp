@@ -46,5 +46,26 @@ TEST_F(IniProfileTest, ReadsForeignFormattingAndComments) {
   EXPECT_EQ(ReadProfileString(file_, "Other", "Name", ""), "x");
 }
 
+TEST_F(IniProfileTest, OnePairOfMatchingSurroundingQuotesIsStripped) {
+  file_ = dir_ + "/test.ini";
+  std::ofstream(file_) << "[View]\n"
+                          "FontName=\"Noto Sans\"\n"
+                          "Single = ' padded '\n"
+                          "Twice=\"\"x\"\"\n"
+                          "Mixed=\"x'\n"
+                          "Inner=a \"b\" c\n"
+                          "Lone=\"\n"
+                          "Empty=\"\"\n";
+  struct TCase {
+    const char* key;
+    const char* value;
+  };
+  for (const TCase c : {TCase{"FontName", "Noto Sans"}, TCase{"Single", " padded "},
+                        TCase{"Twice", "\"x\""}, TCase{"Mixed", "\"x'"},
+                        TCase{"Inner", "a \"b\" c"}, TCase{"Lone", "\""}, TCase{"Empty", ""}}) {
+    EXPECT_EQ(ReadProfileString(file_, "View", c.key, "?"), c.value) << c.key;
+  }
+}
+
 }  // namespace
 }  // namespace plat

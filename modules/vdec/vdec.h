@@ -44,7 +44,8 @@ typedef intptr_t VDEC_HWND;
 /* Frame type in VDEC_FRAME_INFO: a planar 4:2:0 picture with 8-bit samples. */
 #define VDEC_FRAME_TYPE_YV12 3
 
-/* One decoded picture, valid only during the decode hook call. */
+/* One decoded picture, valid only during the decode hook call. Chroma strides are always
+ * half the luma stride, so the three planes can be read with the luma stride alone. */
 typedef struct VDEC_DECODED_FRAME {
   const uint8_t* pY;
   const uint8_t* pU;
@@ -142,6 +143,14 @@ VDEC_API VDEC_BOOL VDEC_GetPictureSize(int32_t nPort, int32_t* pWidth, int32_t* 
  * (length = the size needed). */
 VDEC_API VDEC_BOOL VDEC_GetPicJPEG(int32_t nPort, uint8_t* pJpeg, uint32_t nBufSize,
                                    uint32_t* pJpegSize, int32_t nQuality);
+
+/* Where the decoder's own messages go: warnings and errors of the codec library, one line
+ * each without its line end, with its level (16 error, 24 warning, lower is more severe).
+ * Less severe messages, and every message while no callback is set, are dropped: the library
+ * never prints to the host's standard error. NULL drops all. The callback may run on any
+ * decoding thread, and on several at once. */
+typedef void (*VDEC_LogCallBack)(int32_t nLevel, const char* pLine);
+VDEC_API VDEC_BOOL VDEC_SetLogCallBack(VDEC_LogCallBack pfnLog);
 
 #ifdef __cplusplus
 }

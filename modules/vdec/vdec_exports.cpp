@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "modules/vdec/codec_log.h"
 #include "modules/vdec/vdec.h"
 #include "modules/vdec/vdec_port.h"
 
@@ -65,6 +66,11 @@ VDEC_API VDEC_BOOL VDEC_GetFreePort(int32_t* pPort) {
   } catch (...) {
     return 0;
   }
+}
+
+VDEC_API VDEC_BOOL VDEC_SetLogCallBack(VDEC_LogCallBack pfnLog) {
+  vdec::SetCodecLogCallBack(pfnLog);
+  return 1;
 }
 
 VDEC_API VDEC_BOOL VDEC_ReleasePort(int32_t nPort) {

@@ -56,6 +56,21 @@ void TVdecPort::StopDecoding() {
 void TVdecPort::Deliver(const AVFrame& picture, const VDEC_FRAME_INFO& info) {
   picture_.Set(&picture);
   hook_.Deliver(number_, picture, info);
+  // With a window the library draws: the first enabled display region shown in that window
+  // picks the part of the picture, else the whole picture.
+  VDEC_HWND window = 0;
+  VDEC_RECT source{0, 0, 0, 0};
+  {
+    std::lock_guard lock(state_mutex_);
+    window = settings_.window;
+    for (const TDisplayRegion& region : settings_.regions) {
+      if (region.enabled && (region.window == window || region.window == 0)) {
+        source = region.source;
+        break;
+      }
+    }
+  }
+  if (window != 0 && window != -1) painter_.Paint(window, picture, source);
 }
 
 bool TVdecPort::SetStreamOpenMode(uint32_t mode) {

@@ -16,6 +16,7 @@
 #include "modules/vdec/decode_worker.h"
 #include "modules/vdec/input_buffer.h"
 #include "modules/vdec/vdec.h"
+#include "modules/vdec/window_painter.h"
 
 namespace vdec {
 
@@ -89,6 +90,7 @@ class TVdecPort {
   TInputBuffer input_;
   TDecodeHook hook_;
   TCurrentPicture picture_;
+  TWindowPainter painter_;  // decoding thread only
 };
 
 }  // namespace vdec

@@ -8,6 +8,8 @@ extern "C" {
 
 #include <cmath>
 
+#include "modules/vdec/codec_log.h"
+
 namespace vdec {
 
 namespace {
@@ -28,9 +30,14 @@ AVCodecID CodecId(TStreamCodec codec) {
   return AV_CODEC_ID_NONE;
 }
 
-bool Is8Bit420(int format) {
-  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+// 8-bit 4:2:0 laid out as the hook's receivers read it: each chroma row half a luma row.
+bool IsDeliverable(const AVFrame& frame) {
+  return (frame.format == AV_PIX_FMT_YUV420P || frame.format == AV_PIX_FMT_YUVJ420P) &&
+         frame.linesize[1] * 2 == frame.linesize[0] && frame.linesize[2] == frame.linesize[1];
 }
+
+// Rows of converted pictures are aligned to this many bytes (chroma rows to half of it).
+constexpr int kRowAlign = 64;
 
 // Full-range pictures stay full range: the hook's receiver takes the samples as they are.
 bool IsFullRange(const AVFrame& frame) {
@@ -56,6 +63,8 @@ TVideoDecoder::~TVideoDecoder() {
 }
 
 bool TVideoDecoder::Open(TStreamCodec codec) {
+  // Whatever the codec library says goes to the user's log callback, never to stderr.
+  InstallCodecLog();
   const AVCodec* decoder = avcodec_find_decoder(CodecId(codec));
   if (decoder == nullptr) return false;
   AVCodecContext* context = avcodec_alloc_context3(decoder);
@@ -111,18 +120,31 @@ bool TVideoDecoder::Drain(const TPictureSink& sink) {
 
 AVFrame* TVideoDecoder::As420(AVFrame* frame) {
   if (frame->width <= 0 || frame->height <= 0) return nullptr;
-  if (Is8Bit420(frame->format)) return frame;
+  if (IsDeliverable(*frame)) return frame;
   const AVPixelFormat target = IsFullRange(*frame) ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
   sws_ = sws_getCachedContext(sws_, frame->width, frame->height,
                               static_cast<AVPixelFormat>(frame->format), frame->width,
                               frame->height, target, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (sws_ == nullptr) return nullptr;
-  // A fresh buffer each time: the port may still hold the previous picture.
+  // A fresh buffer each time: the port may still hold the previous picture. Laid out by
+  // hand, since the default alignment pads chroma rows on their own (720 wide: luma 768,
+  // chroma 384 is fine, but 736 / 384 is not half).
   av_frame_unref(converted_);
   converted_->format = target;
   converted_->width = frame->width;
   converted_->height = frame->height;
-  if (av_frame_get_buffer(converted_, 0) < 0) return nullptr;
+  const int luma_stride = (frame->width + kRowAlign - 1) / kRowAlign * kRowAlign;
+  const int chroma_stride = luma_stride / 2;
+  const size_t luma_bytes = static_cast<size_t>(luma_stride) * frame->height;
+  const size_t chroma_bytes = static_cast<size_t>(chroma_stride) * ((frame->height + 1) / 2);
+  converted_->buf[0] = av_buffer_alloc(luma_bytes + 2 * chroma_bytes);
+  if (converted_->buf[0] == nullptr) return nullptr;
+  converted_->data[0] = converted_->buf[0]->data;
+  converted_->data[1] = converted_->data[0] + luma_bytes;
+  converted_->data[2] = converted_->data[1] + chroma_bytes;
+  converted_->linesize[0] = luma_stride;
+  converted_->linesize[1] = chroma_stride;
+  converted_->linesize[2] = chroma_stride;
   if (sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, converted_->data,
                 converted_->linesize) <= 0) {
     return nullptr;

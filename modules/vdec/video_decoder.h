@@ -1,6 +1,6 @@
 // TVideoDecoder: one libavcodec decoder for one stream, giving every picture as 8-bit planar
-// 4:2:0 (converting other layouts). Used by one port's decoding thread only; owns its codec
-// context and conversion state.
+// 4:2:0 with chroma rows half as long as luma rows (converting other layouts and strides). Used by
+// one port's decoding thread only; owns its codec context and conversion state.
 #pragma once
 
 #include <cstddef>

@@ -299,8 +299,9 @@ class TChannel {
   TPictureDrawer drawer_;
   uint32_t stamp_base_ = 0;
 
-  // Serialises calling the callbacks with changing them.
-  std::mutex callback_lock_;
+  // Serialises calling the callbacks with changing them. Re-entrant: a callback may call
+  // back into its channel, down to changing or clearing itself.
+  std::recursive_mutex callback_lock_;
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;

@@ -127,12 +127,10 @@ void TChannel::ProbeParameterSet(const TFrameHead& head, const uint8_t* payload,
   const int64_t at = FindH264SequenceParameterSet(payload, length);
   if (at <= 0) return;
   sps_probed_ = true;
-  int width = picture_width_;
-  int height = picture_height_;
-  if (ProbeH264Sps(payload + at, static_cast<int>(length - at), width, height)) {
-    picture_width_ = width;
-    picture_height_ = height;
-  }
+  // Logged only: the picture size is always that of the last decoded picture.
+  int width = 0;
+  int height = 0;
+  ProbeH264Sps(payload + at, static_cast<int>(length - at), width, height);
 }
 
 void TChannel::RememberFedFrame(const TFrameHead& head, const uint8_t* block, size_t size) {

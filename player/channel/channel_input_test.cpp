@@ -330,7 +330,9 @@ TEST_F(ChannelInputTest, TheLastFedFrameKeepsItsHeadAndTheOverlayRecordsPresent)
   EXPECT_THAT(records, IsEmpty());
 }
 
-TEST_F(ChannelInputTest, TheFirstParameterSetOfAKeyFrameGivesThePictureSizeOnce) {
+// The probe only logs what the parameter set says; the picture size stays that of the last
+// decoded picture (none here: the decoder is a fake).
+TEST_F(ChannelInputTest, TheFirstParameterSetOfAKeyFrameIsProbedOnceAndSetsNoPictureSize) {
   const TFixtureFrame d1 = FirstVideoFrame(ReadFixture("h264_704x576_g711u.rec"));
   const TFixtureFrame hd = FirstVideoFrame(ReadFixture("h264_1920x1080_aac.rec"));
   ASSERT_EQ(d1.head.FrameType, 2);
@@ -339,31 +341,50 @@ TEST_F(ChannelInputTest, TheFirstParameterSetOfAKeyFrameGivesThePictureSizeOnce)
     block[26] = type;
     return channel.InputVideoData(block.data(), static_cast<int32_t>(block.size()));
   };
+  // The probe's size line for this channel's feeds, "" when it did not probe.
+  auto probed = [&] {
+    for (const std::string& line : log_.Lines()) {
+      if (line.rfind("width=", 0) == 0) return line;
+    }
+    return std::string();
+  };
+  auto expect_no_size = [](TChannel& channel) {
+    int32_t width = -1;
+    int32_t height = -1;
+    EXPECT_EQ(channel.GetPictureSize(width, height), 1);
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
+  };
 
   auto channel = MakeChannel(false);
+  log_.Clear();
   EXPECT_EQ(feed(*channel, d1.block, 2), 1);
-  EXPECT_EQ(channel->PictureWidth(), 704);
-  EXPECT_EQ(channel->PictureHeight(), 576);
+  EXPECT_EQ(probed(), "width=704, height=576");
+  expect_no_size(*channel);
+  log_.Clear();
   EXPECT_EQ(feed(*channel, hd.block, 2), 1);  // probed already
-  EXPECT_EQ(channel->PictureWidth(), 704);
+  EXPECT_EQ(probed(), "");
 
   for (uint8_t type : {21, 23}) {
     auto other = MakeChannel(false);
+    log_.Clear();
     EXPECT_EQ(feed(*other, hd.block, type), 1);
-    EXPECT_EQ(other->PictureWidth(), 1920);
-    EXPECT_EQ(other->PictureHeight(), 1080);
+    EXPECT_EQ(probed(), "width=1920, height=1080");
+    expect_no_size(*other);
   }
   for (uint8_t type : {1, 3, 24}) {
     auto other = MakeChannel(false);
+    log_.Clear();
     EXPECT_EQ(feed(*other, hd.block, type), 1);
-    EXPECT_EQ(other->PictureWidth(), 0);
+    EXPECT_EQ(probed(), "");
   }
   // Only H.264 is probed.
   auto h265 = MakeChannel(false);
   std::vector<uint8_t> block = hd.block;
   block[24] = kCodecH265;
+  log_.Clear();
   EXPECT_EQ(feed(*h265, block, 2), 1);
-  EXPECT_EQ(h265->PictureWidth(), 0);
+  EXPECT_EQ(probed(), "");
 }
 
 // Frames 40 ms apart from 0; the listed positions are key frames.

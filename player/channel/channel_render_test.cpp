@@ -435,6 +435,11 @@ TEST(ChannelPlayLogTest, PlayAndStopWriteTheirStepsInOrder) {
   char wnd[16];
   std::snprintf(wnd, sizeof wnd, "0x%08X", static_cast<uint32_t>(window));
   const std::string w = wnd;
+  // The window lies on the platform's one monitor, at its origin.
+  const plat::HMONITOR monitor = plat::MonitorFromWindow(window, plat::MONITOR_DEFAULTTONULL);
+  ASSERT_NE(monitor, 0);
+  std::snprintf(wnd, sizeof wnd, "0x%08X", static_cast<uint32_t>(monitor));
+  const std::string m = wnd;
   using TLines = std::vector<std::string>;
   struct TCase {
     const char* name;
@@ -460,8 +465,9 @@ TEST(ChannelPlayLogTest, PlayAndStopWriteTheirStepsInOrder) {
                true,
                false,
                window,
-               {"play(wnd=" + w + ")--->", "create draw handle-->", "monitor=0x00000000",
-                "create draw handle<--<handle>", "play(wnd=" + w + ")<---"},
+               {"play(wnd=" + w + ")--->", "create draw handle-->", "monitor=" + m,
+                "monitor handle=" + m + ", x=0, y=0", "create draw handle<--<handle>",
+                "play(wnd=" + w + ")<---"},
                {"free draw handle-->", "free draw handle<--", "free buffer frame list", "stop=1"}},
            TCase{"decoder draws",
                  false,

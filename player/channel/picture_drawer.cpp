@@ -19,10 +19,17 @@ void TPictureDrawer::Open(plat::HWND window, bool use_kv, const TChannelLog& log
   if (use_kv) {
     if (renderer_ != 0) return;
     log.Write("create draw handle-->");
-    // Every window here has a surface of its own and no display monitor holds it, so the
-    // handle is always made for the window alone.
-    log.Write("monitor=0x00000000");
-    renderer_ = ZrDraw_CreatePlayer(window);
+    const plat::HMONITOR monitor = plat::MonitorFromWindow(window, plat::MONITOR_DEFAULTTONULL);
+    log.WriteF("monitor=0x%08llX", static_cast<unsigned long long>(static_cast<uint32_t>(monitor)));
+    plat::MONITORINFO info;
+    if (monitor != 0 && plat::GetMonitorInfo(monitor, &info)) {
+      log.WriteF("monitor handle=0x%08llX, x=%d, y=%d",
+                 static_cast<unsigned long long>(static_cast<uint32_t>(monitor)),
+                 info.rcMonitor.left, info.rcMonitor.top);
+      renderer_ = ZrDraw_CreatePlayerEx(monitor, window, info.rcMonitor.left, info.rcMonitor.top);
+    } else {
+      renderer_ = ZrDraw_CreatePlayer(window);
+    }
     log.WriteF("create draw handle<--0x%08llX",
                static_cast<unsigned long long>(static_cast<uint32_t>(renderer_)));
   } else if (dc_ == 0) {

@@ -187,8 +187,7 @@ std::string H264ProfileName(int profile_idc) {
 bool ProbeH264Sps(const uint8_t* bytes, int length, int& width, int& height) {
   if (bytes == nullptr || length <= 0 || (bytes[0] & 0x1F) != 7) return false;
   const TH264SpsInfo info = ParseH264Sps(bytes, static_cast<size_t>(length));
-  WriteLogF("profile idc = %d, ", info.ProfileIdc);
-  WriteLog("H264 " + H264ProfileName(info.ProfileIdc));
+  WriteLogF("profile idc = %d, H264 %s", info.ProfileIdc, H264ProfileName(info.ProfileIdc).c_str());
   if (info.Width == width && info.Height == height) return false;
   width = info.Width;
   height = info.Height;

@@ -312,14 +312,14 @@ TEST(H264Probe, LogsProfileAndSizeAndReportsOnlyAChange) {
     EXPECT_TRUE(ProbeH264Sps(sps.data(), static_cast<int>(sps.size()), width, height));
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 720);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"profile idc = 66, ", "H264 Baseline",
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"profile idc = 66, H264 Baseline",
                                                      "width=1280, height=720"}));
   }
   {
     TLogCapture log;
     int width = 1280, height = 720;
     EXPECT_FALSE(ProbeH264Sps(sps.data(), static_cast<int>(sps.size()), width, height));
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"profile idc = 66, ", "H264 Baseline"}));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"profile idc = 66, H264 Baseline"}));
   }
   {
     TLogCapture log;
@@ -350,9 +350,8 @@ TEST(H264Probe, ProfileNamesInTheLog) {
     int width = 0, height = 0;
     ProbeH264Sps(sps.data(), static_cast<int>(sps.size()), width, height);
     const auto lines = log.Lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "profile idc = " + std::to_string(c.profile) + ", ");
-    EXPECT_EQ(lines[1], c.line);
+    ASSERT_GE(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "profile idc = " + std::to_string(c.profile) + ", " + c.line);
   }
 }
 

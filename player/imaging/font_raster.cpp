@@ -3,6 +3,8 @@
 #include "player/config/player_settings.h"
 #include "player/player_log.h"
 
+#include <string>
+
 namespace zrplay {
 
 namespace {
@@ -13,8 +15,7 @@ TFontFace FindPlayerFontFace() {
   if (face.default_cjk) WriteLog("auto get font name = " + face.name);
   // No match at all: fontconfig has no fonts, so every font stays empty.
   WriteLog(face.found ? "get font info by system" : "get font info by stock");
-  WriteLogF("font charset = %d, name = ", face.charset);
-  WriteLog(face.name);
+  WriteLog("font charset = " + std::to_string(face.charset) + ", name = " + face.name);
   return face;
 }
 

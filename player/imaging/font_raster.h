@@ -26,6 +26,8 @@ struct TFontFace : plat::TFontFace {
 // configured FontName, else the system's default CJK-capable sans; logs the choice. An empty
 // file means fontconfig found nothing and every font stays empty.
 const TFontFace& ChooseFontFace();
+// Chooses the face afresh (ChooseFontFace keeps the first choice) and logs it.
+TFontFace FindFontFace();
 
 // A font of the process-wide face.
 class TRasterFont : public plat::TRasterFont {

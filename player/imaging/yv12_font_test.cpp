@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "player/config/player_settings.h"
+#include "player/imaging/font_raster.h"
 #include "player/imaging/yv12_picture.h"
+#include "player/player_log.h"
 
 namespace zrplay {
 namespace {
@@ -489,6 +491,16 @@ TEST_F(YV12FontTest, ChannelsDrawOnTheirOwnThreadsAtOnce) {
   EXPECT_EQ(results[0], results[2]);
   EXPECT_EQ(results[1], results[3]);
   EXPECT_NE(results[0], results[1]);
+}
+
+TEST(FontFaceTest, TheChoiceIsLoggedAsOneLineWithTheFaceName) {
+  std::vector<std::string> lines;
+  SetLogListener([&](const std::string& line) { lines.push_back(line); });
+  const TFontFace face = FindFontFace();
+  SetLogListener(nullptr);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(),
+            "font charset = " + std::to_string(face.charset) + ", name = " + face.name);
 }
 
 }  // namespace

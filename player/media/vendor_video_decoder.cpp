@@ -1,12 +1,24 @@
 // The vendor library behind TVideoDecoder: each call forwards to its VDEC_* counterpart.
 #include "player/media/video_decoder.h"
 
+#include <string>
+
+#include "player/player_log.h"
+
 namespace zrplay {
 
 namespace {
 
+// The decoder's own warnings and errors belong in the player's log, not on the host's
+// standard error.
+void WriteDecoderMessage(int32_t, const char* line) {
+  WriteLog(std::string("vdec: ") + line);
+}
+
 class TVendorVideoDecoder final : public TVideoDecoder {
  public:
+  TVendorVideoDecoder() { VDEC_SetLogCallBack(&WriteDecoderMessage); }
+
   bool GetFreePort(int32_t& port) override { return VDEC_GetFreePort(&port) != 0; }
   bool ReleasePort(int32_t port) override { return VDEC_ReleasePort(port) != 0; }
   bool SetStreamOpenMode(int32_t port, uint32_t mode) override {
