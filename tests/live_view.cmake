@@ -3,7 +3,9 @@
 quvi_add_test(live_view_test
   SOURCES live_view_test.cpp picture_match.cpp
           ${PROJECT_SOURCE_DIR}/tools/streamsim/test_support.cpp
-  LIBS quvi_streamsim_lib vdec_test_stream quvi_player_library)
+  LIBS quvi_streamsim_lib vdec_test_stream quvi_player_library
+  # The cases read the player library's log, which every case of this program appends to.
+  PROPERTIES RESOURCE_LOCK live_view_player_log)
 if(TARGET live_view_test)
   add_dependencies(live_view_test ZrPlayProxy ZrPlay_Standard)
   target_compile_definitions(live_view_test PRIVATE

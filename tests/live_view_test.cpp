@@ -90,8 +90,9 @@ class LiveViewTest : public ::testing::Test {
     recmake::TRecordFileReader::EResult r;
     bool first = true;
     while ((r = reader.Next(frame)) == recmake::TRecordFileReader::EResult::Frame) {
-      if (first && frame.IsVideo())
+      if (first && frame.IsVideo()) {
         EXPECT_TRUE(frame.IsKey()) << "a recording starts at a key frame";
+      }
       if (frame.IsVideo()) first = false;
       video += frame.IsVideo() ? 1 : 0;
     }

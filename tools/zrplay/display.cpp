@@ -115,6 +115,9 @@ std::unique_ptr<TDisplay> OpenDisplay(bool allow_window, int width, int height,
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const bool has_display = (display && *display) || (wayland && *wayland);
+  // The window's own framebuffer, no GL: works on every display, virtual ones included.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   if (allow_window && has_display && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
     SDL_Window* window =
         SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,

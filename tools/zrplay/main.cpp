@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -108,6 +109,12 @@ class TSnapshots {
 };
 
 int Play(quvi_tools::TPlayerApi& api, const TZrplayOptions& o, const TStreamFile& file) {
+  std::optional<size_t> snapshot_frame;
+  if (o.SnapshotAt) {
+    snapshot_frame = FrameOfPlace(file, *o.SnapshotAt);
+    if (*snapshot_frame >= file.Frames.size())
+      throw TPlayError("the snapshot place lies beyond the end of the file");
+  }
   int32_t width = 0, height = 0;
   ProbePictureSize(api, file, width, height);
   const plat::HWND window = plat::CreateWindowHandle();
@@ -121,8 +128,6 @@ int Play(quvi_tools::TPlayerApi& api, const TZrplayOptions& o, const TStreamFile
 
   TSnapshots snapshots(o.SnapshotFile);
   const bool tty = ::isatty(1);
-  std::optional<size_t> snapshot_frame;
-  if (o.SnapshotAt) snapshot_frame = FrameOfPlace(file, *o.SnapshotAt);
   int64_t snapshot_pictures = -1;  // pictures drawn when the snapshot place was reached
   bool snapshot_failed = false;
   const int64_t first_picture = Drawn().Pictures;

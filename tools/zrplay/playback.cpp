@@ -8,6 +8,13 @@ namespace zrplay_tool {
 
 namespace {
 
+std::atomic<int> g_indexed{0};
+
+void OnIndexBuilt(int32_t, ZR_USER) {
+  g_indexed.fetch_add(1);
+  g_indexed.notify_all();
+}
+
 void CountPicture(int32_t, const char*, int32_t, int32_t width, int32_t height, int32_t, int32_t,
                   int32_t) {
   Drawn().Width = width;
@@ -166,8 +173,16 @@ class TRecordPlayback final : public TPlayback {
   void Start(plat::HWND window) override {
     if (api_.Zr_Play_InitPlayerByFile(port_, 0) != 0)
       throw TPlayError("the player has no free port");
+    // Positions, seeks and play need the frame index the player builds after the open.
+    const int indexed = g_indexed.load();
+    api_.Zr_Play_SetFileRefCallBack(port_, &OnIndexBuilt, 0);
     if (api_.Zr_Play_OpenFile(port_, path_.c_str()) != 1)
       throw TPlayError("the player cannot open \"" + path_ + "\"");
+    const auto deadline = TClock::now() + std::chrono::seconds(10);
+    while (g_indexed.load() == indexed) {
+      if (TClock::now() > deadline) throw TPlayError("the player did not index the file");
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     api_.Zr_Play_SetDisplayCallBack(port_, DisplayCounter());
     if (api_.Zr_Play_Play(port_, window) != 1) throw TPlayError("the player cannot play");
   }

@@ -68,7 +68,7 @@ TZrplayOptions ParseZrplayArgs(const std::vector<std::string>& args) {
   TZrplayOptions o;
   cli::TReadResult read;
   try {
-    read = cli::ReadArgs(kOptions, args, {.Positionals = true},
+    read = cli::ReadArgs(kOptions, args, {.Repeatable = {}, .Positionals = true},
                          [&](const TOptionSpec& spec, const std::string& value) {
                            const std::string name = spec.Name;
                            if (name == "help") {
