@@ -28,7 +28,8 @@ std::string OrDefault(const std::string& text, const char* fallback) {
 
 }  // namespace
 
-TAbstractPlayWindow::TAbstractPlayWindow(plat::HWND parent) : plat::TCustomPanel(parent) {
+TAbstractPlayWindow::TAbstractPlayWindow(plat::HWND parent)
+    : plat::TCustomPanel(parent), center_client_(std::make_unique<TEmbeddedAuthorizationServer>()) {
   SetBevelOuter(false);
   SetColor(0);
   // The captions tell the connection status on the black window: white, so they show.
@@ -41,6 +42,26 @@ TAbstractPlayWindow::~TAbstractPlayWindow() {
   } catch (...) {
     // The window goes regardless; the model logged what failed.
   }
+}
+
+void TAbstractPlayWindow::SetCenterAddr(const std::string& value) {
+  center_addr_ = value;
+  center_client_->SetCenterAddr(value);
+}
+
+void TAbstractPlayWindow::SetCenterPort(int32_t value) {
+  center_port_ = value;
+  center_client_->SetCenterPort(value);
+}
+
+void TAbstractPlayWindow::SetCenterServicePath(const std::string& value) {
+  center_service_path_ = value;
+  center_client_->SetCenterServicePath(value);
+}
+
+void TAbstractPlayWindow::SetCenterConnectTimeout(int32_t value) {
+  center_connect_timeout_ = value;
+  center_client_->SetCenterConnectTimeout(value);
 }
 
 void TAbstractPlayWindow::InitPlayModel() {

@@ -14,6 +14,7 @@
 
 #include "common/date_time.h"
 #include "platform/custom_panel.h"
+#include "viewer/center/authorization_server.h"
 #include "viewer/pipeline/play_model.h"
 
 namespace viewer {
@@ -81,13 +82,16 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
   bool IsPALFormat() const { return is_pal_format_; }
   void SetIsPALFormat(bool value);
   const std::string& CenterAddr() const { return center_addr_; }
-  void SetCenterAddr(const std::string& value) { center_addr_ = value; }
+  // The center settings are kept here and copied into the window's center-service client.
+  void SetCenterAddr(const std::string& value);
   int32_t CenterPort() const { return center_port_; }
-  void SetCenterPort(int32_t value) { center_port_ = value; }
+  void SetCenterPort(int32_t value);
   const std::string& CenterServicePath() const { return center_service_path_; }
-  void SetCenterServicePath(const std::string& value) { center_service_path_ = value; }
+  void SetCenterServicePath(const std::string& value);
   int32_t CenterConnectTimeout() const { return center_connect_timeout_; }
-  void SetCenterConnectTimeout(int32_t value) { center_connect_timeout_ = value; }
+  void SetCenterConnectTimeout(int32_t value);
+  // The center-service client the window owns (made with the window, freed with it).
+  TEmbeddedAuthorizationServer& CenterClient() { return *center_client_; }
   const std::string& RecordFile() const { return record_file_; }
   void SetRecordFile(const std::string& value) { record_file_ = value; }
   // 0 read on a window with a parent becomes, and stays, the window's own handle.
@@ -217,6 +221,7 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
   void Log(const std::string& text);
 
   std::unique_ptr<TAbstractPlayModel> play_model_;
+  std::unique_ptr<TEmbeddedAuthorizationServer> center_client_;
   plat::COLORREF background_color_ = 0;
   bool is_pal_format_ = false;
   std::string center_addr_;

@@ -182,6 +182,22 @@ TEST_F(PlayWindowTest, PropertiesAfterConstruction) {
     EXPECT_EQ(cases[i].second, expected[i]) << cases[i].first;
 }
 
+TEST_F(PlayWindowTest, CenterSettingsReachTheWindowsCenterClient) {
+  // Until the host names a center, the client sends nothing.
+  EXPECT_EQ(window_->CenterClient().CheckActionRight("token", 15, 2, 1234), -999);
+  window_->SetCenterAddr("127.0.0.1");
+  window_->SetCenterPort(8080);
+  window_->SetCenterServicePath("/sc/");
+  window_->SetCenterConnectTimeout(700);
+  const TCenterSettings settings = window_->CenterClient().Settings();
+  EXPECT_EQ(settings.Addr, "127.0.0.1");
+  EXPECT_EQ(settings.Port, 8080);
+  EXPECT_EQ(settings.ServicePath, "/sc/");
+  EXPECT_EQ(settings.ConnectTimeout, 700);
+  EXPECT_EQ(window_->CenterAddr(), "127.0.0.1");
+  EXPECT_EQ(window_->CenterPort(), 8080);
+}
+
 TEST_F(PlayWindowTest, PlayWndResolvesToTheWindowItselfWhenItHasAParent) {
   EXPECT_EQ(window_->PlayHandle(), window_->Handle());
   EXPECT_EQ(window_->PlayWnd(), window_->Handle());
