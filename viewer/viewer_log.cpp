@@ -45,6 +45,16 @@ void WriteLogF(const char* format, ...) {
   WriteLog(text);
 }
 
+uint32_t LogId(const void* object) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(object));
+}
+
+std::string Hex8(uint32_t value) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
+
 void SetLogListener(TLogListener listener) {
   plat::TLock lock(g_log_lock);
   g_listener = std::move(listener);

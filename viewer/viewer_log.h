@@ -2,6 +2,7 @@
 // created by the first line. Any thread; never fails its caller.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -15,6 +16,11 @@ void WriteLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // lock on the writing thread.
 using TLogListener = std::function<void(const std::string&)>;
 void SetLogListener(TLogListener listener);
+// An object's identifier in log lines: the low 32 bits of its address, so every line carries
+// the same eight-digit width whatever the pointer size.
+uint32_t LogId(const void* object);
+// Eight upper-case hexadecimal digits.
+std::string Hex8(uint32_t value);
 // Path of the log file the first WriteLog creates.
 std::string ViewerLogPath();
 // Stops and frees the log (when the control is unloaded).

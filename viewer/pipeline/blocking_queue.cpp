@@ -42,8 +42,7 @@ TGeneralQueue::~TGeneralQueue() {
 template <class Ready>
 TGeneralQueue::TWaitEnd TGeneralQueue::WaitUntil(std::unique_lock<std::mutex>& lock,
                                                  std::condition_variable& cv, int32_t& waiting,
-                                                 const bool* aborted, int32_t timeout_ms,
-                                                 Ready ready) {
+                                                 bool reader, int32_t timeout_ms, Ready ready) {
   // One deadline for the whole call: a waiter that is woken but loses the race for the
   // slot or entry waits only for what is left of its time-out. Taken only once a wait is
   // really needed, to keep the clock off the path of a queue that is neither full nor empty.
@@ -51,10 +50,11 @@ TGeneralQueue::TWaitEnd TGeneralQueue::WaitUntil(std::unique_lock<std::mutex>& l
   std::chrono::steady_clock::time_point deadline;
   bool deadline_set = false;
   bool timed_out = false;
+  const uint32_t aborts = read_aborts_;
   for (;;) {
     if (ready()) return TWaitEnd::kReady;
     if (closed_) return TWaitEnd::kClosed;
-    if (aborted != nullptr && *aborted) return TWaitEnd::kAborted;
+    if (reader && (read_aborted_ || read_aborts_ != aborts)) return TWaitEnd::kAborted;
     if (timed_out) return TWaitEnd::kTimedOut;
     ++waiting;
     if (unlimited) {
@@ -78,7 +78,7 @@ void TGeneralQueue::LeftWait(int32_t& waiting) {
 int32_t TGeneralQueue::Put(void* item, int32_t tag, int32_t timeout_ms) {
   std::unique_lock lock(mutex_);
   if (timeout_ms != 0) {
-    const TWaitEnd end = WaitUntil(lock, space_cv_, waiting_writers_, nullptr, timeout_ms,
+    const TWaitEnd end = WaitUntil(lock, space_cv_, waiting_writers_, false, timeout_ms,
                                    [this] { return Held() < capacity_; });
     if (end == TWaitEnd::kClosed) return kQueueClosed;
     if (end == TWaitEnd::kTimedOut) return kQueuePutTimeout;
@@ -100,7 +100,7 @@ void TGeneralQueue::PutOrRaise(void* item) {
 int32_t TGeneralQueue::Get(void*& item, int32_t& tag, int32_t timeout_ms) {
   std::unique_lock lock(mutex_);
   if (timeout_ms != 0) {
-    const TWaitEnd end = WaitUntil(lock, data_cv_, waiting_readers_, &read_aborted_, timeout_ms,
+    const TWaitEnd end = WaitUntil(lock, data_cv_, waiting_readers_, true, timeout_ms,
                                    [this] { return Held() > 0; });
     if (end == TWaitEnd::kClosed) return kQueueClosed;
     if (end == TWaitEnd::kAborted) return kQueueEmpty;
@@ -141,7 +141,13 @@ int32_t TGeneralQueue::WaitingReaders() {
 void TGeneralQueue::AbortRead() {
   std::lock_guard lock(mutex_);
   read_aborted_ = true;
+  ++read_aborts_;
   data_cv_.notify_all();
+}
+
+void TGeneralQueue::ResumeRead() {
+  std::lock_guard lock(mutex_);
+  read_aborted_ = false;
 }
 
 void TGeneralQueue::Unblock() {

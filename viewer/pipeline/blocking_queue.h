@@ -1,7 +1,8 @@
 // Bounded first-in-first-out queue between the connection thread (writer) and the play
 // thread (reader). Writers wait while it is full, readers while it is empty; Unblock
 // releases every waiter for good so a stopping view can join both threads, and AbortRead
-// lets a reader on an empty queue return at once after the connection dropped.
+// lets a reader on an empty queue return at once after the connection dropped, until
+// ResumeRead lets reads wait again.
 // Any number of threads may call any operation; the queue owns the entries it holds.
 #pragma once
 
@@ -63,6 +64,9 @@ class TGeneralQueue {
 
   // From now on a Get on an empty queue returns kQueueEmpty at once, waiting ones too.
   void AbortRead();
+  // Lets a Get on an empty queue wait again after AbortRead. A reader that was waiting when
+  // AbortRead came still returns, even when ResumeRead follows before it woke.
+  void ResumeRead();
   // Closes the queue for waiting: every Put on a full and every Get on an empty queue that
   // would wait (time-out not 0), those waiting now and all later ones, returns
   // kQueueClosed. Returns only after every thread that was waiting has left its wait.
@@ -87,11 +91,11 @@ class TGeneralQueue {
   };
   enum class TWaitEnd { kReady, kClosed, kAborted, kTimedOut };
 
-  // Waits on cv until ready() holds, the queue is closed, reading is aborted (when
-  // aborted is given) or the time-out passes; counts the caller in waiting meanwhile.
+  // Waits on cv until ready() holds, the queue is closed, reading is aborted (for a
+  // reader) or the time-out passes; counts the caller in waiting meanwhile.
   template <class Ready>
   TWaitEnd WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
-                     int32_t& waiting, const bool* aborted, int32_t timeout_ms, Ready ready);
+                     int32_t& waiting, bool reader, int32_t timeout_ms, Ready ready);
   void LeftWait(int32_t& waiting);
   // Entries held. Changed only under the lock, so a plain load and store suffice; atomic
   // because Count reads it without the lock.
@@ -112,6 +116,7 @@ class TGeneralQueue {
   int32_t waiting_readers_ = 0;
   bool closed_ = false;
   bool read_aborted_ = false;
+  uint32_t read_aborts_ = 0;  // AbortRead calls so far; tells a waiting reader it was meant
 };
 
 template <class Dispose>

@@ -245,6 +245,29 @@ TEST(QueueTest, AbortReadWakesAReaderAlreadyWaiting) {
   EXPECT_TRUE(returned_null.load());
 }
 
+TEST(QueueTest, ResumeReadLetsReadsWaitAgainYetAnAbortedWaiterStillReturns) {
+  TQueue q(kPipelineCapacity);
+  std::atomic<bool> returned_null{false};
+  std::thread reader([&] { returned_null = q.Take() == nullptr; });
+  ASSERT_TRUE(Eventually([&] { return q.WaitingReaders() == 1; }));
+  // Both before the reader can have woken: the abort was meant for it all the same.
+  q.AbortRead();
+  q.ResumeRead();
+  reader.join();
+  EXPECT_TRUE(returned_null.load());
+
+  // From now on a read waits for an entry instead of returning empty.
+  int32_t tag = 0;
+  std::unique_ptr<TCounted> item;
+  EXPECT_EQ(q.Get(item, tag, 20), kQueueGetTimeout);
+  std::thread waiter([&] { item = q.Take(); });
+  ASSERT_TRUE(Eventually([&] { return q.WaitingReaders() == 1; }));
+  Fill(q, 1, 7);
+  waiter.join();
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->value, 7);
+}
+
 TEST(QueueTest, OrderIsKeptAcrossTheWrapOfTheRing) {
   constexpr int kCapacity = 3;
   TQueue q(kCapacity);

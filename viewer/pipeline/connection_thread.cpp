@@ -44,12 +44,6 @@ bool IsVideoFrameType(int32_t frame_type) {
   }
 }
 
-std::string Hex8(uintmax_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%08jX", value);
-  return text;
-}
-
 }  // namespace
 
 TConnectionThread::TConnectionThread(std::unique_ptr<TCommunicator> communicator)
@@ -127,6 +121,9 @@ void TConnectionThread::Execute() {
     bool end = false;
     RunLogged([&] { end = RunCycle(); });
     if (end) break;
+    // The disconnect step's abort has woken a reader waiting then; while this thread waits for
+    // its next connection the play thread waits for packages again instead of polling.
+    if (ProtectedSection != nullptr) ProtectedSection->BlockingQueue.ResumeRead();
     // Also after a failed cycle, so that a step failing every time cannot make the thread spin.
     RunLogged([&] {
       if (Active) PauseBetweenCycles();
@@ -200,7 +197,7 @@ void TConnectionThread::DisconnectStep() {
 void TConnectionThread::PauseBetweenCycles() {
   for (int32_t step = 0; step < CyclePauseSteps; ++step) {
     if (!Active || Terminated() || !ModelPlaying()) return;
-    plat::Sleep(kCyclePauseStepMs);
+    Clock.Sleep(kCyclePauseStepMs);
   }
 }
 
@@ -209,7 +206,7 @@ void TConnectionThread::PauseAttempt(uint32_t ms) {
   constexpr uint32_t kSlice = 20;
   for (uint32_t slept = 0; slept < ms; slept += kSlice) {
     if (!Active || Terminated()) return;
-    plat::Sleep(kSlice);
+    Clock.Sleep(kSlice);
   }
 }
 
@@ -232,6 +229,9 @@ void TConnectionThread::DoExecute() {
 
 void TConnectionThread::ConfigureClient() {
   if (!tcp_client_) tcp_client_ = std::make_unique<TKvTCPClientObj>();
+  // Every connection of the view reads with ReadTimeout: the socket a reconnect creates
+  // starts with the socket layer's default, so it is made here and the setting applied to it.
+  tcp_client_->CreateSocket();
   if (ConnectionType == 0) {
     tcp_client_->Host = HostIP;
     tcp_client_->Port = HostPort;
@@ -372,8 +372,7 @@ bool TConnectionThread::HandlePackage(std::unique_ptr<TAbstractPackage> package)
     package.reset();
     char text[96];
     std::snprintf(text, sizeof text,
-                  "CH%d Check package failed!Connect Thread:%jx, Error=", ChannelNo,
-                  static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(this)));
+                  "CH%d Check package failed!Connect Thread:%X, Error=", ChannelNo, LogId(this));
     WriteLog(text + std::string(e.what()));
     return false;
   }
@@ -415,7 +414,8 @@ void TConnectionThread::DropFramesIfFull() {
                   static_cast<unsigned>(dropped->FrameType), dropped->FrameLength);
     Log(std::string("drop frame-->") + text);
   }
-  if (ElapsedTicks(Model->LastDataTick()) >= kStalledMs) Model->FirePlayEnd();
+  if (ElapsedTicksBetween(Model->LastDataTick(), Clock.TickCount()) >= kStalledMs)
+    Model->FirePlayEnd();
 }
 
 // ---- Log lines ----
@@ -438,11 +438,11 @@ void TConnectionThread::Log(const std::string& text) const {
 }
 
 std::string TConnectionThread::ObjectId() const {
-  return Hex8(static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(this)));
+  return Hex8(LogId(this));
 }
 
 std::string TConnectionThread::ThreadIdText() const {
-  return Hex8(static_cast<uintmax_t>(ThreadID()));
+  return Hex8(static_cast<uint32_t>(ThreadID()));
 }
 
 }  // namespace viewer

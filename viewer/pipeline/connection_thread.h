@@ -17,6 +17,7 @@
 
 #include "platform/messages.h"
 #include "platform/thread.h"
+#include "viewer/pipeline/pipeline_clock.h"
 
 namespace viewer {
 
@@ -109,6 +110,8 @@ class TConnectionThread : public plat::TThread {
 
   // Steps of kCyclePauseStepMs in the pause between cycles; tests shorten it.
   int32_t CyclePauseSteps = kCyclePauseSteps;
+  // Pauses and the stall test run on it.
+  TPipelineClock Clock;
 
   // Cleared by the model when the view stops; any thread reads it.
   std::atomic<bool> Active{true};

@@ -22,6 +22,7 @@
 #include "platform/time.h"
 #include "viewer/pipeline/pipeline_model.h"
 #include "viewer/pipeline/protected_section.h"
+#include "viewer/pipeline/testing/fake_clock.h"
 #include "viewer/player/player.h"
 #include "viewer/protocol/exceptions.h"
 #include "viewer/protocol/loopback_peer.h"
@@ -37,6 +38,8 @@ namespace {
 
 using test_support::TLoopbackListener;
 using test_support::TLoopbackPeer;
+using testing::FakeClock;
+using testing::g_fake_tick;
 using Bytes = std::vector<uint8_t>;
 
 constexpr size_t kOpenRequestSize = 162;
@@ -473,6 +476,28 @@ TEST_F(ConnectionThreadTest, RefusedConnectionsEndInConnectFailed) {
   EXPECT_TRUE(attempts.empty()) << "a refused connect is no raised attempt";
 }
 
+TEST_F(ConnectionThreadTest, AttemptsArePausedHalfASecondAndCyclesFiveSeconds) {
+  thread_->HostPort = RefusingPort();
+  thread_->TryTimes = 3;
+  thread_->Clock = FakeClock();
+  g_fake_tick = 0xFFFFF000u;  // the rules hold across the wrap of the tick count
+  const uint32_t start = g_fake_tick;
+  std::mutex lock;
+  std::vector<uint32_t> disconnects;
+  thread_->OnDisConnected = [&](TPipelineModel&) {
+    std::lock_guard<std::mutex> hold(lock);
+    disconnects.push_back(g_fake_tick);
+  };
+  Start();
+  ASSERT_TRUE(WaitForStatusCount("-2", 2));
+  StopView();
+  std::lock_guard<std::mutex> hold(lock);
+  ASSERT_GE(disconnects.size(), 2u);
+  // Each of the three refused attempts is followed by 500 ms; a cycle is then paused 5 s.
+  EXPECT_EQ(disconnects[0] - start, 3u * 500u);
+  EXPECT_EQ(disconnects[1] - disconnects[0], 5000u + 3u * 500u);
+}
+
 // Failures raised inside an attempt, and what each leaves behind.
 struct AttemptFailure {
   const char* name;
@@ -638,9 +663,8 @@ TEST_F(ReconnectTest, EachConnectionStartsFreshWithItsHeadCheckedAgain) {
   expected.insert(expected.end(), {"connected", "disconnected"});
   EXPECT_EQ(checks, expected);
 
-  // The first connection reads with the view's ReadTimeout; later sockets keep the socket
-  // layer's default because the unchanged value is not applied again.
-  EXPECT_EQ(events_.Of("timeout:"), (std::vector<std::string>{"3000", "10000", "10000"}));
+  // Every connection reads with the view's ReadTimeout, not only the first one.
+  EXPECT_EQ(events_.Of("timeout:"), (std::vector<std::string>{"3000", "3000", "3000"}));
 }
 
 TEST_F(ReconnectTest, ReplayHooksRunFromTheSecondCycleOn) {
@@ -682,13 +706,76 @@ TEST_P(ReadOutOfMemoryTest, IsFatal) {
 INSTANTIATE_TEST_SUITE_P(Messages, ReadOutOfMemoryTest,
                          ::testing::Values("Out of memory", "std::bad_alloc"));
 
+TEST_F(ConnectionThreadTest, DisconnectWakesAWaitingReaderAndTheNextConnectionLetsReadsWait) {
+  Serve({[](TConnection& c) { c.Handshake(); },  // and closes
+         [](TConnection& c) {
+           c.Handshake();
+           c.Stall();
+         }});
+  thread_->Clock = FakeClock();
+  // The readers stand in for the play thread; each is released at the latest by the stop,
+  // which closes the queue, so no failure below leaves one running.
+  std::atomic<bool> first_returned{false};
+  std::thread first([&] {
+    (void)section_.BlockingQueue.Take();
+    first_returned = true;
+  });
+  EXPECT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingReaders() == 1; }));
+  Start();
+  EXPECT_TRUE(WaitUntil([&] { return first_returned.load(); }))
+      << "the disconnect step did not abort the waiting read";
+  EXPECT_TRUE(WaitForStatusCount("-5", 2));
+
+  // The view is connected again: a read waits for packages instead of returning at once.
+  std::atomic<bool> second_returned{false};
+  std::thread second([&] {
+    (void)section_.BlockingQueue.Take();
+    second_returned = true;
+  });
+  EXPECT_TRUE(WaitUntil([&] { return section_.BlockingQueue.WaitingReaders() == 1; }))
+      << "the read returned at once";
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(second_returned.load());
+  StopView();
+  first.join();
+  second.join();
+  EXPECT_TRUE(second_returned.load());
+}
+
+TEST_F(ConnectionThreadTest, AReconnectReadsWithTheShortReadTimeoutToo) {
+  const TScript silent = [](TConnection& c) {
+    c.Handshake();
+    c.Stall();
+  };
+  Serve({silent, silent, silent});
+  thread_->SetReadTimeout(300);
+  thread_->CyclePauseSteps = 1;
+  Start();
+  // With the socket layer's 10000 ms on the second connection this would not come in time.
+  ASSERT_TRUE(WaitForStatusCount("-7", 2, 8000));
+  StopView();
+  const std::vector<std::string> timeouts = events_.Of("timeout:");
+  ASSERT_GE(timeouts.size(), 2u);
+  EXPECT_EQ(timeouts[0], "300");
+  EXPECT_EQ(timeouts[1], "300");
+  EXPECT_GE(log_.CountExact("read one pack failed! Error=recv timeout"), 2);
+}
+
 // ---- A full queue ----
 
-class FullQueueTest : public ConnectionThreadTest, public ::testing::WithParamInterface<bool> {};
+class FullQueueTest : public ConnectionThreadTest,
+                      public ::testing::WithParamInterface<uint32_t> {};
+
+// The play-end event of a full queue needs 10000 ms or more without data fed.
+bool StallFiresPlayEnd(uint32_t since_data_ms) {
+  return since_data_ms >= 10000;
+}
 
 TEST_P(FullQueueTest, NextPackageDropsTheWholeBacklogAndIsQueued) {
-  const bool stalled = GetParam();
-  if (stalled) model_.DataTick = plat::GetTickCount() - 20000;
+  const uint32_t since_data = GetParam();
+  thread_->Clock = FakeClock();
+  g_fake_tick = 0x10000000u;
+  model_.DataTick = g_fake_tick - since_data;
   Serve({[](TConnection& c) {
     c.Handshake();
     c.Play(kFrameHead, 0, 40);
@@ -705,10 +792,11 @@ TEST_P(FullQueueTest, NextPackageDropsTheWholeBacklogAndIsQueued) {
   const auto queued = TakeQueued();
   ASSERT_EQ(queued.size(), 1u);
   EXPECT_EQ(queued[0], std::make_pair(kFrameVideo, uint8_t{100}));
-  EXPECT_EQ(model_.PlayEnds, stalled ? 1 : 0);
+  EXPECT_EQ(model_.PlayEnds, StallFiresPlayEnd(since_data) ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlayThreadFedRecentlyOrNot, FullQueueTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(MillisecondsSinceDataWasFed, FullQueueTest,
+                         ::testing::Values(0u, 9999u, 10000u, 20000u));
 
 // ---- Stopping ----
 

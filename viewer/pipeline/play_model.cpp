@@ -22,13 +22,7 @@ namespace viewer {
 namespace {
 
 // Without a play thread the data-stall rule cannot fire before this much time passed.
-constexpr int64_t kDataStallMs = 10000;
-
-std::string Hex8(uint64_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<uint32_t>(value));
-  return text;
-}
+constexpr int64_t kDataStallMs = TConnectionThread::kStalledMs;
 
 std::string ErrorText(const std::exception_ptr& error) {
   try {
@@ -52,6 +46,9 @@ std::string BuildRecordFileName(const std::string& record_file, int32_t channel,
   const std::string generated =
       std::to_string(channel) + "-0-" + DateDigits(now) + TimeDigits(now) + ".h264";
   if (record_file.empty()) return plat::DataRoot() + "/videodata/" + generated;
+  // A trailing backslash marks a folder as well.
+  if (record_file.back() == '\\')
+    return record_file.substr(0, record_file.size() - 1) + "/" + generated;
   if (record_file.back() == '/') return record_file + generated;
   if (!HasExtension(record_file)) return record_file + "/" + generated;
   return record_file;
@@ -86,7 +83,7 @@ void TAbstractPlayModel::Destroy() {
 }
 
 std::string TAbstractPlayModel::IdText() const {
-  return "0x" + Hex8(reinterpret_cast<uintptr_t>(this));
+  return "0x" + Hex8(LogId(this));
 }
 
 void TAbstractPlayModel::Log(const std::string& text) {
@@ -108,11 +105,8 @@ std::string TAbstractPlayModel::DVRID() {
 }
 
 void TAbstractPlayModel::SetDVRID(const std::string& v) {
-  size_t used = 0;
-  const long long value = std::stoll(v, &used);  // raises std::invalid_argument / out_of_range
-  if (used != v.size()) throw std::invalid_argument("DVRID is no integer: " + v);
   SetText(dvrid_, v);
-  dvrid_value_ = value;
+  dvrid_value_ = DeviceIdNumber(v);  // raises for a bad text, which stays stored
 }
 
 void TAbstractPlayModel::SetPortNo(int32_t v) {
@@ -168,15 +162,20 @@ void TAbstractPlayModel::FirePlayEnd() {
 }
 
 void TAbstractPlayModel::MarkDataTime() {
-  last_data_tick_ = plat::GetTickCount();
+  last_data_tick_ = Clock.TickCount();
 }
 
 bool TAbstractPlayModel::DataStalled() {
-  return ElapsedTicks(last_data_tick_) >= kDataStallMs;
+  return ElapsedTicksBetween(last_data_tick_, Clock.TickCount()) >= kDataStallMs;
 }
 
 TPlayer* TAbstractPlayModel::Player() {
   return play_thread_ ? play_thread_->Player() : nullptr;
+}
+
+int32_t TAbstractPlayModel::PlayerPort() {
+  TPlayer* player = Player();
+  return player != nullptr ? player->Port.load() : port_no_.load();
 }
 
 bool TAbstractPlayModel::IsPlayingStatus() {
@@ -205,7 +204,7 @@ bool TAbstractPlayModel::OpenSound() {
   audio_playing_ = true;
   if (!is_playing_) return false;
   try {
-    return adapter_->OpenSound(port_no_);
+    return adapter_->OpenSound(PlayerPort());
   } catch (...) {
     return false;
   }
@@ -213,13 +212,13 @@ bool TAbstractPlayModel::OpenSound() {
 
 bool TAbstractPlayModel::CloseSound() {
   if (!is_playing_) return false;
-  const bool closed = adapter_->StopSound(port_no_);
+  const bool closed = adapter_->StopSound(PlayerPort());
   if (closed) audio_playing_ = false;
   return closed;
 }
 
 int32_t TAbstractPlayModel::GetVolume() {
-  const int32_t volume = adapter_->GetVolume(port_no_);
+  const int32_t volume = adapter_->GetVolume(PlayerPort());
   return volume < 0 ? volume_.load() : volume;
 }
 
@@ -230,13 +229,13 @@ void TAbstractPlayModel::SetVolume(int32_t v) {
     return;
   }
   volume_ = v;
-  adapter_->SetVolume(port_no_, static_cast<uint16_t>(v));
+  adapter_->SetVolume(PlayerPort(), static_cast<uint16_t>(v));
 }
 
 void TAbstractPlayModel::SetFluency(int32_t v) {
   if (v == fluency_) return;
   fluency_ = v;
-  if (is_playing_) adapter_->ThrowBFrame(port_no_, BFrameLevelForFluency(v));
+  if (is_playing_) adapter_->ThrowBFrame(PlayerPort(), BFrameLevelForFluency(v));
 }
 
 void TAbstractPlayModel::SetFullScreen(bool v) {
@@ -244,7 +243,7 @@ void TAbstractPlayModel::SetFullScreen(bool v) {
   full_screen_ = v;
   // Leaving full screen puts the picture back into the play window; the window does the
   // rest of the restore (its own geometry).
-  if (!v && is_playing_) adapter_->PlayInWindow(port_no_, play_wnd_);
+  if (!v && is_playing_) adapter_->PlayInWindow(PlayerPort(), play_wnd_);
 }
 
 void TAbstractPlayModel::SetWatermark(const std::string& v) {
@@ -262,12 +261,11 @@ bool TAbstractPlayModel::StartRecord(const std::string& file_name) {
   const size_t slash = name.find_last_of('/');
   if (slash != std::string::npos && slash > 0) plat::ForceDirectories(name.substr(0, slash));
   const int file = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (file < 0) {
-    Log("create record file failed: " + name);
-    return false;
-  }
+  if (file < 0) Log("create record file failed: " + name);
+  // A file that could not be made still ends the recording in progress: the player gets
+  // the invalid handle and writes nothing more.
   player->StartRecord(name, true, file);
-  return true;
+  return file >= 0;
 }
 
 void TAbstractPlayModel::StopRecord() {
@@ -345,6 +343,7 @@ void TAbstractPlayModel::ConfigureConnectionThread(TConnectionThread& thread,
   thread.SetReadTimeout(read_timeout_);
   thread.TryTimes = try_times_;
   thread.ProtectedSection = protected_section_.get();
+  thread.Clock = Clock;
 }
 
 void TAbstractPlayModel::ConfigurePlayer(TPlayer& player) {
@@ -394,7 +393,7 @@ void TAbstractPlayModel::TearDownPipeline() {
   }
   if (play_thread_) {
     try {
-      Log("PlayThread: 0x" + Hex8(play_thread_->ThreadID()) + ", before PlayThread.WaitFor");
+      Log("PlayThread: 0x" + Hex8(LogId(play_thread_.get())) + ", before PlayThread.WaitFor");
       play_thread_->WaitFor();
       Log("try free play thread");
       play_thread_.reset();
@@ -413,6 +412,10 @@ TAbstractPreviewModel::TAbstractPreviewModel() {
   play_type_ = ptPreview;
 }
 
+TAbstractPreviewModel::~TAbstractPreviewModel() {
+  ReleasePtzProxy();
+}
+
 void TAbstractPreviewModel::StartPlay() {
   const bool was_playing = Playing();
   if (!was_playing && !LoggedIn() && Token().empty()) Login();
@@ -427,10 +430,13 @@ void TAbstractPreviewModel::StartPlay() {
 
 TOstraNvPreviewModel::TOstraNvPreviewModel() {
   link_mode_ = 1;
+  InitVideoParams();
   InitAdapter();
 }
 
 TOstraNvPreviewModel::~TOstraNvPreviewModel() {
+  // The proxy's sender may still be sending with this model's settings: it goes first.
+  ReleasePtzProxy();
   Destroy();
 }
 
@@ -442,6 +448,7 @@ std::unique_ptr<TCommunicator> TOstraNvPreviewModel::CreateCommunicator() {
 
 std::unique_ptr<TPlayer> TOstraNvPreviewModel::CreatePlayer() {
   auto player = std::make_unique<TOstraNvPreviewPlayer>();
+  WriteLogF("Create player %X", LogId(player.get()));
   player->OnReceiveData = OnReceiveData;
   player->NoDecode = PlayWnd() == 0;
   player->SetLinkMode(LinkMode());

@@ -16,14 +16,18 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/date_time.h"
 #include "platform/messages.h"
 #include "viewer/pipeline/connection_thread.h"
+#include "viewer/pipeline/pipeline_clock.h"
 #include "viewer/pipeline/pipeline_model.h"
+#include "viewer/pipeline/ptz_proxy_link.h"
 #include "viewer/player/ostra_nv_preview_player.h"
 #include "viewer/player/player.h"
 #include "viewer/protocol/adapter_model.h"
+#include "viewer/protocol/requests.h"
 
 namespace viewer {
 
@@ -35,14 +39,24 @@ class TProtectedSection;
 
 // Result code given to SetStatus for an out-of-range volume or picture setting.
 constexpr int32_t kStatusInvalidParameter = 501;
+// Result codes of the PTZ and video-parameter commands (also given to SetStatus).
+constexpr int32_t kCommandSent = 0;
+constexpr int32_t kCommandInvalidPtz = 404;
+constexpr int32_t kCommandPtzNotPlaying = 405;
+constexpr int32_t kCommandVideoParamsNotPlaying = 406;
+constexpr int32_t kCommandRequestNotBuilt = 503;
+constexpr int32_t kCommandFailed = 9999;
+// Range of the picture settings (brightness, contrast, saturation, hue).
+constexpr int32_t kMinVideoParam = 0;
+constexpr int32_t kMaxVideoParam = 127;
 // Volume range the model accepts.
 constexpr int32_t kMinVolume = 0;
 constexpr int32_t kMaxVolume = 10;
 
 // Full record file name for the record setting `record_file` of a view on `channel` at `now`:
 // empty → the default video folder under the data root plus the generated name; ending in '/'
-// → that folder plus the generated name; without extension → taken as a folder; otherwise the
-// name itself. The generated name is "<channel>-0-YYYYMMDDhhnnss.h264".
+// or a backslash → that folder plus the generated name; without extension → taken as a folder;
+// otherwise the name itself. The generated name is "<channel>-0-YYYYMMDDhhnnss.h264".
 std::string BuildRecordFileName(const std::string& record_file, int32_t channel, TDateTime now);
 
 class TAbstractPlayModel : public TPipelineModel, public TAdapterModel {
@@ -124,7 +138,8 @@ class TAbstractPlayModel : public TPipelineModel, public TAdapterModel {
   void SetConnectionType(uint8_t v) { connection_type_ = v; }
   void SetLoginUser(const std::string& v) { SetText(login_user_, v); }
   void SetPassword(const std::string& v) { SetText(password_, v); }
-  // Raises std::invalid_argument when the text is no 64-bit integer; nothing changes then.
+  // Stores the text, then its number; a text that is no decimal integer (DeviceIdNumber)
+  // raises EInvalidDeviceId after the text is stored, and the number keeps its old value.
   void SetDVRID(const std::string& v);
   int64_t DVRIDValue() { return dvrid_value_; }
   void SetChannelNo(int32_t v) { channel_no_ = v; }
@@ -188,6 +203,13 @@ class TAbstractPlayModel : public TPipelineModel, public TAdapterModel {
   TAbstractAdapter& Adapter() { return *adapter_; }
   // The running view's player; null when idle.
   TPlayer* Player();
+  // The port the view's sound, volume and picture calls go to: the running player's port,
+  // which is the one it fetched when PortNo is negative; PortNo when no view runs.
+  int32_t PlayerPort();
+
+  // Tick count and sleeps of the data-stall rule and the connection thread's pauses; set
+  // before a start.
+  TPipelineClock Clock;
 
   // ---- Listeners, set by the window before a start ----
   TModelCallback OnStatusChange;  // when Status changes
@@ -249,19 +271,75 @@ class TAbstractPlayModel : public TPipelineModel, public TAdapterModel {
 };
 
 // A live view: frames are dropped when the queue fills; logs in before a start when it has
-// no token; tells the window about every new player.
+// no token; tells the window about every new player. Adds the PTZ and picture settings and
+// the commands that send them (window thread only, like the rest of the model).
 class TAbstractPreviewModel : public TAbstractPlayModel {
  public:
   using TPlayerCreatedHandler = std::function<void(TAbstractPlayModel& model, TPlayer& player)>;
 
   TAbstractPreviewModel();
+  ~TAbstractPreviewModel() override;
 
   // Logs in first when not logged in and without a token (the result is not examined), runs
   // the start sequence, then calls OnPlayerCreated with the new player.
   void StartPlay() override;
 
+  // ---- Picture settings: 0..127. Equal: nothing; out of range: SetStatus(501) and the value
+  // stays; else stored and, while playing, sent with RefreshVideoParams ----
+  int32_t Brightness() { return brightness_; }
+  int32_t Contrast() { return contrast_; }
+  int32_t Saturation() { return saturation_; }
+  int32_t Hue() { return hue_; }
+  void SetBrightness(int32_t v) { SetVideoParam(brightness_, v); }
+  void SetContrast(int32_t v) { SetVideoParam(contrast_, v); }
+  void SetSaturation(int32_t v) { SetVideoParam(saturation_, v); }
+  void SetHue(int32_t v) { SetVideoParam(hue_, v); }
+  // Stores what the server reported for the picture, sending nothing back.
+  void StoreVideoParams(int32_t brightness, int32_t contrast, int32_t saturation, int32_t hue);
+  virtual void InitVideoParams() = 0;
+  // Sends the picture settings to the server; a result code, also given to SetStatus.
+  virtual int32_t RefreshVideoParams() = 0;
+
+  // ---- PTZ: the setters only store; SendPTZControlCommand sends ----
+  int32_t PTZCommandID() { return ptz_command_id_; }
+  void SetPTZCommandID(int32_t v) { ptz_command_id_ = v; }
+  int32_t PTZControlEnabled() { return ptz_control_enabled_; }
+  void SetPTZControlEnabled(int32_t v) { ptz_control_enabled_ = v; }
+  int32_t PTZPresetIndex() { return ptz_preset_index_; }
+  void SetPTZPresetIndex(int32_t v) { ptz_preset_index_ = v; }
+  int32_t PTZSpeed() { return ptz_speed_; }
+  void SetPTZSpeed(int32_t v) { ptz_speed_ = v; }
+  // By PTZConnectionType: 0 or 1 to the server, 2 to the PTZ proxy, else nothing; a result
+  // code, also given to SetStatus on the server path.
+  virtual int32_t SendPTZControlCommand() = 0;
+
+  // What creates the PTZ proxy link on first proxy use; without one the proxy path sends
+  // nothing.
+  void SetPtzProxyFactory(TPtzProxyFactory factory) { ptz_proxy_factory_ = std::move(factory); }
+  // The link created on first proxy use; null before.
+  TPtzProxyLink* PtzProxy() { return ptz_proxy_.get(); }
+
   TOstraNvPreviewPlayer::TReceiveDataHandler OnReceiveData;
   TPlayerCreatedHandler OnPlayerCreated;
+
+ protected:
+  // The proxy path: the link (created on first use) gets the command with its value, the
+  // preset index for commands 20..22, else PTZControlEnabled. Nothing without an address.
+  void HandPtzToProxy();
+  // Ends and frees the proxy link; the model's destruction does this first.
+  void ReleasePtzProxy();
+  // Sets PTZCommandID and PTZControlEnabled back to -1: a command is consumed by one send.
+  void ConsumePtzCommand();
+
+  std::atomic<int32_t> brightness_{0}, contrast_{0}, saturation_{0}, hue_{0};
+
+ private:
+  void SetVideoParam(std::atomic<int32_t>& field, int32_t v);
+
+  std::atomic<int32_t> ptz_command_id_{-1}, ptz_control_enabled_{-1}, ptz_preset_index_{0},
+      ptz_speed_{-1};
+  TPtzProxyFactory ptz_proxy_factory_;
+  std::unique_ptr<TPtzProxyLink> ptz_proxy_;
 };
 
 // This device family's live view: its communicator, player and adapter.
@@ -275,6 +353,24 @@ class TOstraNvPreviewModel : public TAbstractPreviewModel {
   // window, and the current LinkMode.
   std::unique_ptr<TPlayer> CreatePlayer() override;
   std::unique_ptr<TAbstractAdapter> CreateAdapter() override;
+
+  // 70, 75, 85, 127.
+  void InitVideoParams() override;
+  // 406 when not playing; else the video-parameter request, sent once on the command
+  // connection (a transport failure is not detected: 0).
+  int32_t RefreshVideoParams() override;
+  int32_t SendPTZControlCommand() override;
+  // Tells the running player, sends the link-mode request if the command connection can be
+  // had (every failure ignored), then stores the new mode in any case.
+  void ChangeLinkMode(int32_t previous, int32_t mode) override;
+
+ private:
+  // Checks the PTZ values and the view, sends the PTZ request; always consumes the command.
+  int32_t SendPtzToServer();
+  // Connects the command connection and sends the request once; the outcome is not examined.
+  void SendCommandOnce(const std::vector<uint8_t>& request);
+  // Where the command requests of this model go.
+  TRequestAddressing CommandAddressing();
 };
 
 }  // namespace viewer

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,30 +19,19 @@
 #include "platform/messages.h"
 #include "platform/process.h"
 #include "tools/streamsim/test_support.h"
+#include "viewer/pipeline/testing/fake_clock.h"
+#include "viewer/pipeline/testing/model_view_fixture.h"
 #include "viewer/player/testing/player_test_support.h"
+#include "viewer/protocol/exceptions.h"
+#include "viewer/viewer_log.h"
 
 namespace viewer {
 namespace {
 
+using testing::IndexOf;
 using testing::TLogCapture;
 using testing::TRecorder;
-
-// Polls until the condition holds, for up to 10 s.
-bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-// Index of the first line holding the text, from `from` on; -1 when none.
-int IndexOf(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
-  for (int i = from; i < static_cast<int>(lines.size()); ++i)
-    if (lines[i].find(text) != std::string::npos) return i;
-  return -1;
-}
+using testing::WaitUntil;
 
 // ---- Without a pipeline ----
 
@@ -93,6 +83,15 @@ TEST(PlayModelDefaults, PropertiesAfterConstruction) {
       {"PTZConnectionType", [](auto& m) { return Str(m.PTZConnectionType()); }, "0"},
       {"PTZProxyIP", [](auto& m) { return m.PTZProxyIP(); }, ""},
       {"PTZProxyPort", [](auto& m) { return Str(m.PTZProxyPort()); }, "0"},
+      {"PTZCommandID", [](auto& m) { return Str(m.PTZCommandID()); }, "-1"},
+      {"PTZControlEnabled", [](auto& m) { return Str(m.PTZControlEnabled()); }, "-1"},
+      {"PTZPresetIndex", [](auto& m) { return Str(m.PTZPresetIndex()); }, "0"},
+      {"PTZSpeed", [](auto& m) { return Str(m.PTZSpeed()); }, "-1"},
+      {"Brightness", [](auto& m) { return Str(m.Brightness()); }, "70"},
+      {"Contrast", [](auto& m) { return Str(m.Contrast()); }, "75"},
+      {"Saturation", [](auto& m) { return Str(m.Saturation()); }, "85"},
+      {"Hue", [](auto& m) { return Str(m.Hue()); }, "127"},
+      {"PtzProxy", [](auto& m) { return Str(m.PtzProxy() != nullptr); }, "0"},
       {"Watermark", [](auto& m) { return m.Watermark(); }, ""},
       {"Playing", [](auto& m) { return Str(m.Playing()); }, "0"},
       {"Status", [](auto& m) { return Str(m.Status()); }, "0"},
@@ -108,13 +107,28 @@ TEST(PlayModelDefaults, PropertiesAfterConstruction) {
   for (const TDefaultCase& c : cases) EXPECT_EQ(c.Get(model), c.Expected) << c.Name;
 }
 
-TEST(PlayModelProperties, DVRIDKeepsItsIntegerAndRefusesOtherTexts) {
+TEST(PlayModelProperties, DVRIDStoresTheTextThenItsNumberByTheRequestsRule) {
   TOstraNvPreviewModel model;
   model.SetDVRID("4294967297");
   EXPECT_EQ(model.DVRIDValue(), 4294967297LL);
-  for (const char* bad : {"", "12a", "abc"}) {
-    EXPECT_ANY_THROW(model.SetDVRID(bad)) << bad;
-    EXPECT_EQ(model.DVRID(), "4294967297") << bad;
+  for (const char* bad : {"", "12a", "abc", " 7", "7 ", "99999999999999999999"}) {
+    SCOPED_TRACE(std::string("'") + bad + "'");
+    try {
+      model.SetDVRID(bad);
+      ADD_FAILURE() << "accepted";
+    } catch (const EInvalidDeviceId& e) {
+      EXPECT_EQ(e.Message(), std::string("'") + bad + "' is not a valid integer value");
+    }
+    // The text is kept, so the host reads back what it set; the number keeps its old value.
+    EXPECT_EQ(model.DVRID(), bad);
+    EXPECT_EQ(model.DVRIDValue(), 4294967297LL);
+    // The requests refuse the same text, so no view can be left retrying with it unnoticed.
+    EXPECT_THROW(DeviceIdValue(bad), EInvalidDeviceId);
+  }
+  // Whatever the model takes as a 32-bit number, the requests carry as that number.
+  for (const char* good : {"7", "-1", "+12", "-2147483648", "0002147483647"}) {
+    model.SetDVRID(good);
+    EXPECT_EQ(DeviceIdValue(model.DVRID()), model.DVRIDValue()) << good;
   }
 }
 
@@ -154,11 +168,26 @@ TEST(PlayModelProperties, PlayEndFiresOnceWhenBothThreadsReportAtOnce) {
   EXPECT_TRUE(model.PlayEndFired());
 }
 
-TEST(PlayModelProperties, DataStalledFollowsTheLastDataTick) {
+TEST(PlayModelProperties, DataStallsTenSecondsAfterTheLastDataTick) {
   TOstraNvPreviewModel model;
-  model.MarkDataTime();
-  EXPECT_FALSE(model.DataStalled());
-  EXPECT_LE(ElapsedTicks(model.LastDataTick()), 10000);
+  model.Clock = testing::FakeClock();
+  struct TCase {
+    uint32_t Start;
+    uint32_t Elapsed;
+    bool Stalled;
+  };
+  const TCase cases[] = {
+      {0x10000000u, 0, false},           {0x10000000u, 9999, false},
+      {0x10000000u, 10000, true},        {0xFFFFFFFFu - 5000, 5000, false},  // across the wrap
+      {0xFFFFFFFFu - 5000, 20000, true},
+  };
+  for (const TCase& c : cases) {
+    testing::g_fake_tick = c.Start;
+    model.MarkDataTime();
+    EXPECT_EQ(model.LastDataTick(), c.Start);
+    testing::g_fake_tick = c.Start + c.Elapsed;
+    EXPECT_EQ(model.DataStalled(), c.Stalled) << c.Start << " + " << c.Elapsed;
+  }
 }
 
 struct TRecordNameCase {
@@ -173,6 +202,7 @@ TEST(RecordFileName, CompletesTheRecordSetting) {
   const std::vector<TRecordNameCase> cases = {
       {"empty: default folder", "", "<root>/videodata/<gen>"},
       {"folder with slash", "/rec/", "/rec/<gen>"},
+      {"folder with backslash", "/rec\\", "/rec/<gen>"},
       {"no extension: folder", "/rec/cam", "/rec/cam/<gen>"},
       {"dot in folder only", "/rec.d/cam", "/rec.d/cam/<gen>"},
       {"hidden name is no extension", "/rec/.cam", "/rec/.cam/<gen>"},
@@ -191,68 +221,7 @@ TEST(RecordFileName, CompletesTheRecordSetting) {
 
 // A view of channel 0 against a fast stream server that sends its small file once per
 // connection, with a play window so the player really drives the recording player.
-class PlayModelViewTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(TRecorder::Attach());
-    TRecorder::Reset();
-    window_ = plat::CreateWindowHandle();
-    streamsim::TServerOptions options = streamsim::test::FastFileOptions(file_.Path);
-    options.Loop = false;
-    server_ = std::make_unique<streamsim::test::TRunningServer>(options);
-    model_ = std::make_unique<TOstraNvPreviewModel>();
-    model_->SetHostIP("localhost");
-    model_->SetHostPort(server_->Port());
-    model_->SetChannelNo(0);
-    model_->SetDVRID("7");
-    model_->SetLoginUser("admin");
-    model_->SetPassword("admin");
-    model_->SetPlayWnd(window_);
-    model_->SetConnectTimeout(2000);
-    model_->SetReadTimeout(5000);
-    model_->OnStatus = [this](int32_t code) {
-      std::lock_guard<std::mutex> hold(lock_);
-      statuses_.push_back(code);
-    };
-    model_->OnPlayEndEvent = [this](TAbstractPlayModel&) { ++play_ends_; };
-  }
-  void TearDown() override {
-    model_.reset();
-    plat::DestroyWindowHandle(window_);
-    TRecorder::Reset();
-  }
-
-  std::vector<int32_t> Statuses() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return statuses_;
-  }
-  bool HasStatusSequence(const std::vector<int32_t>& expected) {
-    const std::vector<int32_t> got = Statuses();
-    size_t next = 0;
-    for (int32_t code : got)
-      if (next < expected.size() && code == expected[next]) ++next;
-    return next == expected.size();
-  }
-  size_t CallCount(const std::string& prefix) { return TRecorder::CallsOf(prefix).size(); }
-  // Started and fed: the first connection went through to the pictures.
-  void StartAndWaitForData() {
-    model_->StartPlay();
-    ASSERT_TRUE(WaitUntil([&] {
-      return HasStatusSequence({-1, -5, -6});
-    })) << "statuses: "
-        << Statuses().size();
-    ASSERT_TRUE(WaitUntil([&] { return CallCount("Zr_Play_InputData(") > 0; }));
-  }
-
-  streamsim::test::TTempDir dir_{"play_model_test"};
-  streamsim::test::TTestFile file_ = streamsim::test::WriteTestFile(dir_.Path("a.rec"));
-  std::unique_ptr<streamsim::test::TRunningServer> server_;
-  plat::HWND window_ = 0;
-  std::unique_ptr<TOstraNvPreviewModel> model_;
-  std::mutex lock_;
-  std::vector<int32_t> statuses_;
-  std::atomic<int> play_ends_{0};
-};
+class PlayModelViewTest : public testing::TModelViewFixture<> {};
 
 TEST_F(PlayModelViewTest, StartPlaysTheStreamAndStopTearsItAllDown) {
   TLogCapture log;
@@ -288,6 +257,36 @@ TEST_F(PlayModelViewTest, StartPlaysTheStreamAndStopTearsItAllDown) {
     ASSERT_GE(found, 0) << "missing or out of order: " << step;
     at = found + 1;
   }
+}
+
+// The first match of the pattern's group in the lines; "" when none matches.
+std::string Captured(const std::vector<std::string>& lines, const std::string& pattern) {
+  const std::regex re(pattern);
+  std::smatch m;
+  for (const std::string& line : lines)
+    if (std::regex_search(line, m, re)) return m[1].str();
+  return "";
+}
+
+TEST_F(PlayModelViewTest, LogLinesNameObjectsByTheirThirtyTwoBitIdentifier) {
+  TLogCapture log;
+  StartAndWaitForData();
+  const std::string player = Hex8(LogId(model_->Player()));
+  model_->StopPlay();
+  model_.reset();
+  const std::vector<std::string> lines = log.Lines();
+  // "%x" lines: the identifier in upper-case hexadecimal; the others: exactly 8 digits.
+  const std::string unpadded = player.substr(std::min(player.find_first_not_of('0'), size_t{7}));
+  EXPECT_EQ(Captured(lines, "^Create player ([0-9A-F]+)$"), unpadded);
+  EXPECT_EQ(Captured(lines, "^ch0 stop player ([0-9A-F]+)-->$"), unpadded);
+  EXPECT_EQ(Captured(lines, "^ch0 stop player ([0-9A-F]+)<--$"), unpadded);
+  EXPECT_EQ(Captured(lines, "^CH0 Destroy player ([0-9A-F]+)$"), unpadded);
+  EXPECT_NE(Captured(lines, "^(Create protected section [0-9A-F]{1,8})$"), "");
+  EXPECT_NE(Captured(lines, "-->(PlayThread: 0x[0-9A-F]{8}), before PlayThread.WaitFor$"), "");
+  EXPECT_NE(Captured(lines, "-->(destroy play modal-->0x[0-9A-F]{8})$"), "");
+  EXPECT_NE(Captured(lines, "-->(destroy play modal<--0x[0-9A-F]{8})$"), "");
+  // The player is created before its play thread, which logs nothing about it first.
+  EXPECT_LT(IndexOf(lines, "Create player "), IndexOf(lines, "CH0 begin play"));
 }
 
 TEST_F(PlayModelViewTest, ThroughTheRelayTheClientIdentityIsAskedForFirst) {
@@ -342,6 +341,11 @@ TEST_F(PlayModelViewTest, VolumeAndFluencyActAtOnceWhilePlaying) {
     EXPECT_EQ(&m, model_.get());
     ++changes;
   };
+  // Idle: the smoothness is stored for the next start, no player is told.
+  model_->SetFluency(1);
+  EXPECT_EQ(model_->Fluency(), 1);
+  EXPECT_EQ(CallCount("Zr_Play_ThrowBFrame("), 0u);
+  model_->SetFluency(2);
   StartAndWaitForData();
   model_->SetVolume(11);
   EXPECT_EQ(model_->Volume(), 5);
@@ -383,6 +387,12 @@ TEST_F(PlayModelViewTest, RecordingWritesTheStreamHeadAndMediaIntoTheNamedFile) 
   ASSERT_TRUE(player->HasStreamHead());
   const std::vector<uint8_t> head(player->StreamHead(),
                                   player->StreamHead() + player->StreamHeadLength());
+  // A file that cannot be created ends the recording in progress rather than letting it
+  // go on into the last file.
+  const std::string blocked = dir_.Path("a.rec") + "/x.h264";  // a file is no folder
+  EXPECT_FALSE(model_->StartRecord(blocked));
+  EXPECT_EQ(player->RecordFileName(), blocked);
+  const size_t size_then = streamsim::test::ReadFile(name).size();
   model_->StopRecord();
   EXPECT_FALSE(player->Recording());
   model_->StopPlay();
@@ -390,6 +400,7 @@ TEST_F(PlayModelViewTest, RecordingWritesTheStreamHeadAndMediaIntoTheNamedFile) 
   const std::vector<uint8_t> written = streamsim::test::ReadFile(name);
   ASSERT_GT(written.size(), head.size()) << "the head and at least one frame's media";
   EXPECT_TRUE(std::equal(head.begin(), head.end(), written.begin()));
+  EXPECT_EQ(written.size(), size_then);
 }
 
 TEST_F(PlayModelViewTest, DestroyingAPlayingModelStopsAndLogsOut) {
@@ -406,6 +417,41 @@ TEST_F(PlayModelViewTest, DestroyingAPlayingModelStopsAndLogsOut) {
   EXPECT_GE(begin, 0);
   EXPECT_GT(stop, begin);
   EXPECT_GT(end, stop);
+}
+
+// Counts how often the play thread asks whether the view plays: once per turn of its loop.
+class TCountingModel : public TOstraNvPreviewModel {
+ public:
+  bool Playing() override {
+    if (std::this_thread::get_id() == play_thread.load()) ++play_thread_turns;
+    return TOstraNvPreviewModel::Playing();
+  }
+  void MarkDataTime() override {
+    // Besides the start on the window thread, only the play thread marks data.
+    if (std::this_thread::get_id() != window_thread) play_thread = std::this_thread::get_id();
+    TOstraNvPreviewModel::MarkDataTime();
+  }
+  const std::thread::id window_thread = std::this_thread::get_id();
+  std::atomic<std::thread::id> play_thread{};
+  std::atomic<int> play_thread_turns{0};
+};
+
+class IdleViewTest : public testing::TModelViewFixture<TCountingModel> {};
+
+TEST_F(IdleViewTest, PlayThreadWaitsRatherThanPollsWhileTheViewReconnects) {
+  std::atomic<int> disconnects{0};
+  model_->OnDisConnected = [&](TPipelineModel&) { ++disconnects; };
+  StartAndWaitForData();
+  // The server sends its file once and closes; the view then waits 5 s to reconnect.
+  ASSERT_TRUE(WaitUntil([&] { return disconnects >= 1; }));
+  ASSERT_NE(model_->play_thread.load(), std::thread::id{});
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int before = model_->play_thread_turns;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const int turns = model_->play_thread_turns - before;
+  EXPECT_LE(turns, 5) << "the play thread polls an empty queue";
+  EXPECT_EQ(disconnects.load(), 1) << "reconnected within the second measured";
+  model_->StopPlay();
 }
 
 }  // namespace

@@ -85,9 +85,9 @@ void TPlayThread::Dequeue() {
   current_.reset();
   if (ProtectedSection == nullptr) {
     const int32_t channel = ChannelNo();
-    const auto id = static_cast<uintmax_t>(ThreadID());
-    WriteLogF("CH%d Play Thread:%jX DeQueue Failed! E=no shared state", channel, id);
-    WriteLogF("CH%d Play Thread:%jX fProtectedSection = nil", channel, id);
+    const uint32_t id = LogId(this);
+    WriteLogF("CH%d Play Thread:%X DeQueue Failed! E=no shared state", channel, id);
+    WriteLogF("CH%d Play Thread:%X fProtectedSection = nil", channel, id);
     throw EViewerException("no shared state");
   }
   current_ = ProtectedSection->BlockingQueue.Take();

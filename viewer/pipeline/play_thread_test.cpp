@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <functional>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 #include "viewer/player/ostra_nv_preview_player.h"
 #include "viewer/player/testing/player_test_support.h"
 #include "viewer/protocol/exceptions.h"
+#include "viewer/viewer_log.h"
 
 namespace viewer {
 namespace {
@@ -88,6 +90,20 @@ class PlayThreadTest : public ::testing::Test {
   TOstraNvPreviewPlayer* player_ = nullptr;
   std::unique_ptr<TPlayThread> thread_;
 };
+
+TEST_F(PlayThreadTest, WithoutSharedStateItsLinesNameTheThreadObject) {
+  Create();
+  thread_->ProtectedSection = nullptr;
+  ASSERT_TRUE(thread_->Start());
+  ASSERT_TRUE(thread_->WaitFor(30000));
+  char id[16];
+  std::snprintf(id, sizeof id, "%X", LogId(thread_.get()));
+  EXPECT_EQ(log_.Count(std::string("CH7 Play Thread:") + id + " DeQueue Failed! E=no shared state"),
+            1);
+  EXPECT_EQ(log_.Count(std::string("CH7 Play Thread:") + id + " fProtectedSection = nil"), 1);
+  EXPECT_EQ(log_.Count("CH:7 ERROR_PLAY, Error is no shared state"), 1);
+  EXPECT_EQ(model_.PlayEnds, 1);
+}
 
 TEST_F(PlayThreadTest, AHeadAfterFourOtherPackagesOpensThePlayer) {
   Create();

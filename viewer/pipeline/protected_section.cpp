@@ -8,10 +8,7 @@
 namespace viewer {
 
 TProtectedSection::TProtectedSection() {
-  char line[64];
-  std::snprintf(line, sizeof line, "Create protected section %jX",
-                static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(this)));
-  WriteLog(line);
+  WriteLogF("Create protected section %X", LogId(this));
 }
 
 }  // namespace viewer

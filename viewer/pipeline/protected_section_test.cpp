@@ -46,11 +46,12 @@ TEST(ProtectedSectionTest, StartsWithAnEmptyQueueOfCapacityHundredAndNoThread) {
   EXPECT_EQ(section.ConnectionThread, nullptr);
 }
 
-TEST(ProtectedSectionTest, CreationIsLoggedWithTheAddressInHexadecimal) {
+TEST(ProtectedSectionTest, CreationIsLoggedWithTheIdentifierInHexadecimal) {
   TProtectedSection section;
   std::ostringstream expected;
+  // The low 32 bits of the address, as every identifier in the viewer's lines.
   expected << "@local:Create protected section " << std::hex << std::uppercase
-           << reinterpret_cast<uintptr_t>(&section) << "\r\n";
+           << static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&section)) << "\r\n";
   EXPECT_NE(ReadFile(ViewerLogPath()).find(expected.str()), std::string::npos) << expected.str();
 }
 

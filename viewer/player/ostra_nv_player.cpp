@@ -13,10 +13,6 @@ namespace {
 
 constexpr int kCloseStreamAttempts = 5;
 
-uintmax_t Identity(const void* object) {
-  return reinterpret_cast<uintptr_t>(object);
-}
-
 }  // namespace
 
 void TOstraNvPlayer::ApplyWatermark() {
@@ -30,11 +26,11 @@ void TOstraNvPlayer::ApplyWatermark() {
 void TOstraNvPlayer::StopPlay() {
   if (NoDecode) return;
   const int32_t port = Port;
-  WriteLogF("ch%d stop player %jX-->", port, Identity(this));
+  WriteLogF("ch%d stop player %X-->", port, LogId(this));
   struct TEndLine {
     int32_t port;
     const void* player;
-    ~TEndLine() { WriteLogF("ch%d stop player %jX<--", port, Identity(player)); }
+    ~TEndLine() { WriteLogF("ch%d stop player %X<--", port, LogId(player)); }
   } end_line{port, this};
 
   WriteLogF("ch%d try stop", port);

@@ -12,8 +12,7 @@
 namespace viewer {
 
 TPlayer::~TPlayer() {
-  WriteLogF("CH%d Destroy player %jX", Port.load(),
-            static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(this)));
+  WriteLogF("CH%d Destroy player %X", Port.load(), LogId(this));
   StopRecord();
 }
 
@@ -49,7 +48,12 @@ void TPlayer::WriteRecordBytes(const uint8_t* data, size_t size) {
 
 void TPlayer::StartRecord(const std::string& file_name, bool recording, int file) {
   plat::TLock lock(record_lock_);
-  if (record_file_ >= 0 && record_file_ != file) ::close(record_file_);
+  if (record_file_ != file) {
+    if (record_file_ >= 0) ::close(record_file_);
+    // Every record file starts with the stream head, also one that follows another
+    // recording without a stop in between.
+    record_head_written_ = false;
+  }
   record_file_name_ = file_name;
   recording_ = recording;
   record_file_ = file;

@@ -93,7 +93,8 @@ class TPlayer {
   // ---- Recording (window thread) ----
 
   // Takes ownership of the open file `file` (a descriptor; -1 for none) and records into it
-  // while `recording` is set. A file still held from an earlier recording is closed.
+  // while `recording` is set, beginning with the stream head. A file still held from an
+  // earlier recording is closed, so with -1 nothing more is written anywhere.
   void StartRecord(const std::string& file_name, bool recording, int file);
   // Ends the recording and closes its file.
   void StopRecord();

@@ -235,8 +235,8 @@ TEST_F(PreviewPlayerTest, OnlyALinkModeChangeFromZeroResetsAtTheNextStreamHead) 
 // A record file in the test's temporary folder, read back whole.
 class RecordFile {
  public:
-  RecordFile() {
-    path_ = ::testing::TempDir() + "player_record_" + std::to_string(::getpid()) + ".h264";
+  explicit RecordFile(const std::string& name = "record") {
+    path_ = ::testing::TempDir() + "player_" + name + "_" + std::to_string(::getpid()) + ".h264";
     fd_ = ::open(path_.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
   }
   ~RecordFile() { ::unlink(path_.c_str()); }
@@ -291,6 +291,27 @@ TEST_F(PreviewPlayerTest, ARecordingBeginsWithTheStoredHeadThenEveryAcceptedFram
     player.StopPlay();
     TRecorder::Reset();
   }
+}
+
+TEST_F(PreviewPlayerTest, EveryRecordFileBeginsWithTheHeadAndAnUncreatedOneEndsTheRecording) {
+  RecordFile first("first");
+  RecordFile second("second");
+  BeginPlay();
+  player_.StartRecord(first.Path(), true, first.Release());
+  EXPECT_TRUE(Input(1, 0x21));
+  // The next recording without a stop in between.
+  player_.StartRecord(second.Path(), true, second.Release());
+  EXPECT_TRUE(Input(2, 0x22));
+  // A file that could not be created: nothing more is written, into no file.
+  player_.StartRecord("/no/such/folder/x.h264", true, -1);
+  EXPECT_TRUE(Input(2, 0x23));
+  EXPECT_TRUE(player_.Recording());
+  EXPECT_EQ(player_.RecordFileName(), "/no/such/folder/x.h264");
+  player_.StopRecord();
+
+  const std::string head = Bytes(head_media_);
+  EXPECT_EQ(first.Contents(), head + Bytes(TaggedMedia(0x21)));
+  EXPECT_EQ(second.Contents(), head + Bytes(TaggedMedia(0x22)));
 }
 
 TEST_F(PreviewPlayerTest, NoDecodeRecordsAndForwardsButNeverCallsThePlayer) {

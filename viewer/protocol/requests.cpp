@@ -2,6 +2,7 @@
 
 #include <concepts>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "common/memory_stream.h"
@@ -166,7 +167,7 @@ struct TDecoder {
 
 }  // namespace
 
-int64_t DeviceIdValue(const std::string& dvrid) {
+int64_t DeviceIdNumber(const std::string& dvrid) {
   const auto fail = [&] {
     return EInvalidDeviceId("'" + dvrid + "' is not a valid integer value");
   };
@@ -174,15 +175,27 @@ int64_t DeviceIdValue(const std::string& dvrid) {
   bool negative = false;
   if (i < dvrid.size() && (dvrid[i] == '-' || dvrid[i] == '+')) negative = dvrid[i++] == '-';
   if (i == dvrid.size()) throw fail();
-  int64_t magnitude = 0;
+  // Accumulated as a negative number, whose range reaches one further than the positive one.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
   for (; i < dvrid.size(); ++i) {
     const char c = dvrid[i];
     if (c < '0' || c > '9') throw fail();
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > 2147483648LL) throw fail();
+    const int digit = c - '0';
+    if (value < (kMin + digit) / 10) throw fail();
+    value = value * 10 - digit;
   }
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > 2147483647LL) throw fail();
+  if (!negative) {
+    if (value == kMin) throw fail();
+    value = -value;
+  }
+  return value;
+}
+
+int64_t DeviceIdValue(const std::string& dvrid) {
+  const int64_t value = DeviceIdNumber(dvrid);
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+    throw EInvalidDeviceId("'" + dvrid + "' is no 32-bit device identifier");
   return value;
 }
 

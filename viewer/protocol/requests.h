@@ -72,8 +72,12 @@ struct TClientIdentityRequest {
   std::string LocalAddress;  // dotted quad; 0 on the wire when it is none
 };
 
-// The device identifier as it travels: DVRID as a signed 32-bit decimal integer, widened to
-// 64 bits ("-1" gives all bits set). Raises EInvalidDeviceId for any other text.
+// The number of a device identifier text (DVRID): an optional sign and decimal digits, nothing
+// else (no blanks), within 64 bits. Raises EInvalidDeviceId naming the text otherwise. The
+// play model keeps this number; the requests use DeviceIdValue, so both read a text alike.
+int64_t DeviceIdNumber(const std::string& dvrid);
+// The device identifier as it travels: DeviceIdNumber, which must also fit 32 bits, widened
+// to 64 bits ("-1" gives all bits set). Raises EInvalidDeviceId otherwise.
 int64_t DeviceIdValue(const std::string& dvrid);
 
 // The complete request, length patched in. Raises EInvalidDeviceId for a bad DVRID, in which

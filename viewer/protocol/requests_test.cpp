@@ -143,9 +143,32 @@ TEST(RequestTest, DeviceIdentifierIsTheSignExtendedThirtyTwoBitValue) {
   }
   try {
     DeviceIdValue("abc");
+    ADD_FAILURE() << "accepted";
   } catch (const EViewerException& e) {
     EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
   }
+  try {
+    DeviceIdValue("2147483648");
+    ADD_FAILURE() << "accepted";
+  } catch (const EViewerException& e) {
+    EXPECT_EQ(e.Message(), "'2147483648' is no 32-bit device identifier");
+  }
+}
+
+TEST(RequestTest, DeviceIdentifierNumberReadsTheSameTextsWithinSixtyFourBits) {
+  struct Case {
+    const char* dvrid;
+    int64_t value;
+  };
+  const Case good[] = {{"-1", -1},
+                       {"+12", 12},
+                       {"4294967297", 4294967297LL},
+                       {"9223372036854775807", INT64_MAX},
+                       {"-9223372036854775808", INT64_MIN}};
+  for (const Case& c : good) EXPECT_EQ(DeviceIdNumber(c.dvrid), c.value) << c.dvrid;
+  for (const char* dvrid : {"", "-", "+", " 7", "7 ", "1.5", "0x10", "9223372036854775808",
+                            "-9223372036854775809", "99999999999999999999"})
+    EXPECT_THROW(DeviceIdNumber(dvrid), EInvalidDeviceId) << dvrid;
 }
 
 TEST(RequestTest, TextsAreCutToTheirFieldAndIntegersToTheirLowBits) {
