@@ -37,6 +37,16 @@ std::vector<std::string> ReadLines(const std::string& file, bool* exists) {
   return lines;
 }
 
+bool WriteLines(const std::string& file, const std::vector<std::string>& lines) {
+  std::ostringstream out;
+  for (const auto& l : lines) out << l << "\r\n";
+  std::ofstream f(file, std::ios::binary | std::ios::trunc);
+  if (!f) return false;
+  f << out.str();
+  f.flush();
+  return static_cast<bool>(f);
+}
+
 // Section name when the line is a header.
 bool IsSection(const std::string& line, std::string* name) {
   const std::string t = Trim(line);
@@ -150,13 +160,26 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
       lines.push_back(assignment);
     }
   }
-  std::ostringstream out;
-  for (const auto& l : lines) out << l << "\r\n";
-  std::ofstream f(file, std::ios::binary | std::ios::trunc);
-  if (!f) return false;
-  f << out.str();
-  f.flush();
-  return static_cast<bool>(f);
+  return WriteLines(file, lines);
+}
+
+bool DeleteProfileSection(const std::string& file, const std::string& section) {
+  std::lock_guard<std::mutex> lock(g_profile_mutex);
+  bool exists = false;
+  const auto lines = ReadLines(file, &exists);
+  if (!exists) return true;
+  std::vector<std::string> kept;
+  bool inside = false, removed = false;
+  for (const auto& line : lines) {
+    std::string name;
+    if (IsSection(line, &name)) inside = SameText(name, section);
+    if (inside) {
+      removed = true;
+      continue;
+    }
+    kept.push_back(line);
+  }
+  return !removed || WriteLines(file, kept);
 }
 
 }  // namespace plat

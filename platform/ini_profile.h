@@ -24,5 +24,7 @@ QUVI_PLATFORM_API std::vector<std::string> ReadProfileKeys(const std::string& fi
 // and the file as needed. False when the file cannot be written.
 QUVI_PLATFORM_API bool WriteProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& value);
+// Removes the section with all its keys; true when it is gone afterwards.
+QUVI_PLATFORM_API bool DeleteProfileSection(const std::string& file, const std::string& section);
 
 }  // namespace plat

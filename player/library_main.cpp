@@ -1,5 +1,7 @@
 // Load and unload of the player library: the log (and settings) are ready before any export
-// can run and the log's stop line is written when the library goes away.
+// can run; at unload every channel still registered is destroyed, then the log's stop line
+// is written.
+#include "player/api/channel_manager.h"
 #include "player/config/player_settings.h"
 #include "player/player_log.h"
 
@@ -9,6 +11,7 @@ __attribute__((constructor)) void LoadPlayer() {
   zrplay::LoadPlayerSettings();
 }
 __attribute__((destructor)) void UnloadPlayer() {
+  zrplay::DestroyChannelManager();
   zrplay::StopPlayerLog();
 }
 }  // namespace

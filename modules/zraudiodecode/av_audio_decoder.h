@@ -1,11 +1,10 @@
 // TAvAudioDecoder: one libavcodec audio decoder context with its packet and frame, turning
 // coded bytes into interleaved 16-bit samples. Shared by the two audio decoder modules.
-// One thread at a time; owns its context, its padded input copy and its frame.
+// One thread at a time; owns its context, its packet (with the input buffer) and its frame.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -46,7 +45,6 @@ class TAvAudioDecoder {
   AVCodecContext* ctx_ = nullptr;
   AVPacket* packet_ = nullptr;
   AVFrame* frame_ = nullptr;
-  std::vector<uint8_t> input_;  // the coded bytes with the zero padding libavcodec reads
   int last_rate_ = 0;
   int last_channels_ = 0;
 };

@@ -109,4 +109,27 @@ TEST_F(ProxyTest, FailsWithoutAPlayerRefusesANonPlayerThenForwardsAndFetchesFree
   dlclose(recorder);
 }
 
+// Without a name given, the proxy finds the player library beside itself and forwards to it.
+TEST_F(ProxyTest, FindsThePlayerLibraryBesideItselfAndForwardsToIt) {
+  unsetenv("ZRPLAYPROXY_PLAYER");
+  auto factory = Get<int32_t (*)()>("Zr_Play_Player_FACTORYID");
+  auto init = Get<int32_t (*)(int32_t, const uint8_t*, int32_t)>("Zr_Play_InitPlayer");
+  auto fetch = Get<int32_t (*)(int32_t*, const uint8_t*, int32_t)>("Zr_Play_InitPlayer_FetchPort");
+  auto last_error = Get<int32_t (*)(int32_t)>("Zr_Play_GetLastError");
+  auto close = Get<int32_t (*)(int32_t)>("Zr_Play_CloseStream");
+  ASSERT_TRUE(factory && init && fetch && last_error && close);
+  EXPECT_EQ(factory(), 29);
+  const uint8_t head[64] = {0x40, 0, 0, 0, 0xA9, 0xCA, 0xAF, 0x11, 0xBD, 0x2F, 0x10, 0xEE};
+  const uint8_t bad[64] = {0x40, 0, 0, 0, 0xA9};
+  EXPECT_EQ(init(3, bad, 64), -1) << "the library checks the stream head";
+  int32_t port = -1;
+  EXPECT_EQ(fetch(&port, head, 64), 0);
+  EXPECT_EQ(port, 0);
+  EXPECT_EQ(last_error(port), -1) << "only the real library answers -1 for a known port";
+  EXPECT_EQ(close(port), 1);
+  void* player = dlopen("libZrPlay_Standard.so", RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(player, nullptr) << "the library beside the proxy was loaded";
+  if (player) dlclose(player);
+}
+
 }  // namespace

@@ -247,6 +247,9 @@ class TChannel {
   void DrawOverlays();
   // Frees the overlay lines when play stops.
   void FreeOverlayLines();
+  // True when the frame buffer holds a picture of that size (under picture_lock_). The size
+  // read from a parameter set on the feeding thread may describe a picture not decoded yet.
+  bool FrameBufferHolds(int32_t width, int32_t height) const;
   // Writes the pending snapshot from the frame buffer; nothing before the first picture.
   void TakePendingSnapshot();
   int32_t SnapshotBySdk(const std::string& name);

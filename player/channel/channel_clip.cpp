@@ -5,11 +5,11 @@
 namespace zrplay {
 
 int32_t TChannel::Clip(int32_t first, int32_t last, const char* name) {
-  // The channel plays no record file yet, so there is nothing to clip from.
-  (void)first;
-  (void)last;
-  (void)name;
-  return 0;
+  const std::shared_ptr<TFileReader> reader = OpenReader();
+  // Until its index is built the file has no frames to clip.
+  if (!reader || BuildingIndex() || name == nullptr) return 0;
+  // No key frame to start from writes no file, which the caller is told.
+  return ClipRecordFile(*reader, first, last, name) == EClipResult::Written ? 1 : 0;
 }
 
 }  // namespace zrplay

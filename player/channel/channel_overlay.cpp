@@ -19,10 +19,21 @@ int32_t TChannel::SetSceneInfo(const char* text) {
 }
 
 void TChannel::DrawOverlays() {
+  const int32_t width = picture_width_;
+  const int32_t height = picture_height_;
+  if (!FrameBufferHolds(width, height)) return;
   TFrameHead head;
   CopyLastFedFrame(head, overlay_records_seen_);
-  overlays_.Draw(frame_buffer_.data(), picture_width_, picture_height_,
-                 overlay_records_seen_.data(), overlay_records_seen_.size(), head.OverlayEncoding);
+  overlays_.Draw(frame_buffer_.data(), width, height, overlay_records_seen_.data(),
+                 overlay_records_seen_.size(), head.OverlayEncoding);
+}
+
+bool TChannel::FrameBufferHolds(int32_t width, int32_t height) const {
+  // The same size the decode hook gives the picture it packs.
+  return width > 0 && height > 0 &&
+         static_cast<size_t>(width) * static_cast<size_t>(height) * 3 / 2 ==
+             static_cast<size_t>(used_size_) &&
+         static_cast<size_t>(used_size_) <= frame_buffer_.size();
 }
 
 void TChannel::FreeOverlayLines() {

@@ -64,10 +64,7 @@ void TChannel::TakePendingSnapshot() {
     const int32_t height = picture_height_;
     // The size may already be known from the stream's parameter set before any picture has
     // been decoded into the frame buffer: the name waits for that picture.
-    if (width < 1 || height < 1 || used_size_ < 1 ||
-        static_cast<size_t>(used_size_) != YV12Size(width, height)) {
-      return;
-    }
+    if (!FrameBufferHolds(width, height)) return;
     name = std::move(pending_snapshot_);
     pending_snapshot_.clear();
     bitmap = YV12ToBitmap24(frame_buffer_.data(), width, height);

@@ -14,17 +14,9 @@ constexpr size_t kClipBufferStep = 1024;
 
 }  // namespace
 
-int32_t NearestKeyFrame(const TFileReader& reader, int32_t index) {
-  // Indexes past the end hold no frame; the scan starts at the last one there is.
-  for (int32_t i = std::min(index, reader.FrameCount() - 1); i >= 0; --i) {
-    if (reader.IsKeyFrame(i)) return i;
-  }
-  return -1;
-}
-
 EClipResult ClipRecordFile(TFileReader& reader, int32_t first, int32_t last,
                            const std::string& name) {
-  const int32_t start = NearestKeyFrame(reader, first);
+  const int32_t start = reader.NearestKeyFrame(first);
   if (start < 0) return EClipResult::NoKeyFrame;
   FILE* file = std::fopen(name.c_str(), "wb");
   if (file == nullptr) return EClipResult::Failed;
@@ -32,6 +24,8 @@ EClipResult ClipRecordFile(TFileReader& reader, int32_t first, int32_t last,
   bool written = true;
   const int32_t end = std::min(last, reader.FrameCount() - 1);
   for (int32_t i = start; i <= end && written; ++i) {
+    // A damaged head may claim far more than the file holds; those bytes were never stored.
+    if (!reader.FrameLiesInFile(i)) continue;
     const size_t size = static_cast<size_t>(reader.FrameSize(i));
     if (size > buffer.size()) buffer.resize((size / kClipBufferStep + 1) * kClipBufferStep);
     if (size == 0 || !reader.ReadFrame(buffer.data(), i)) continue;

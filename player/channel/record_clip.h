@@ -1,7 +1,8 @@
 // Copying a range of a record file into a clip file: the frames from the key frame at or
 // before the first index up to the last index, each exactly as the file holds it (frame head,
-// payload and overlay records), with no stream head in front. Plain functions on the caller's
-// thread; the reader must have its index built.
+// payload and overlay records), with no stream head in front. A frame whose head claims more
+// than the file holds is left out. Runs on the caller's thread; the reader must have its
+// index built.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,6 @@
 #include "player/record/file_reader.h"
 
 namespace zrplay {
-
-// The index of the key frame at or before index (scanning down to 0); -1 when there is none.
-int32_t NearestKeyFrame(const TFileReader& reader, int32_t index);
 
 enum class EClipResult {
   Written,     // the file holds the frames

@@ -111,7 +111,7 @@ TEST(PlayModelProperties, DVRIDStoresTheTextThenItsNumberByTheRequestsRule) {
   TOstraNvPreviewModel model;
   model.SetDVRID("4294967297");
   EXPECT_EQ(model.DVRIDValue(), 4294967297LL);
-  for (const char* bad : {"", "12a", "abc", " 7", "7 ", "99999999999999999999"}) {
+  for (const char* bad : {"", "12a", "abc", "7 ", "99999999999999999999"}) {
     SCOPED_TRACE(std::string("'") + bad + "'");
     try {
       model.SetDVRID(bad);
@@ -125,8 +125,9 @@ TEST(PlayModelProperties, DVRIDStoresTheTextThenItsNumberByTheRequestsRule) {
     // The requests refuse the same text, so no view can be left retrying with it unnoticed.
     EXPECT_THROW(DeviceIdValue(bad), EInvalidDeviceId);
   }
-  // Whatever the model takes as a 32-bit number, the requests carry as that number.
-  for (const char* good : {"7", "-1", "+12", "-2147483648", "0002147483647"}) {
+  // Whatever the model takes as a 32-bit number, the requests carry as that number; a text
+  // with leading blanks as well, so a view with it opens like any other.
+  for (const char* good : {"7", " 7", "-1", "+12", "-2147483648", "0002147483647"}) {
     model.SetDVRID(good);
     EXPECT_EQ(DeviceIdValue(model.DVRID()), model.DVRIDValue()) << good;
   }
@@ -287,6 +288,13 @@ TEST_F(PlayModelViewTest, LogLinesNameObjectsByTheirThirtyTwoBitIdentifier) {
   EXPECT_NE(Captured(lines, "-->(destroy play modal<--0x[0-9A-F]{8})$"), "");
   // The player is created before its play thread, which logs nothing about it first.
   EXPECT_LT(IndexOf(lines, "Create player "), IndexOf(lines, "CH0 begin play"));
+}
+
+TEST_F(PlayModelViewTest, AViewWhoseDVRIDHasLeadingBlanksOpens) {
+  model_->SetDVRID(" 7");
+  StartAndWaitForData();
+  EXPECT_FALSE(server_->Log().WaitFor({"\"request\":\"open_live\"", "\"dvrid\":7,"}).empty());
+  model_->StopPlay();
 }
 
 TEST_F(PlayModelViewTest, ThroughTheRelayTheClientIdentityIsAskedForFirst) {

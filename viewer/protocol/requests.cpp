@@ -185,6 +185,7 @@ int64_t DeviceIdNumber(const std::string& dvrid) {
     return EInvalidDeviceId("'" + dvrid + "' is not a valid integer value");
   };
   size_t i = 0;
+  while (i < dvrid.size() && (dvrid[i] == ' ' || dvrid[i] == '\t')) ++i;
   bool negative = false;
   if (i < dvrid.size() && (dvrid[i] == '-' || dvrid[i] == '+')) negative = dvrid[i++] == '-';
   if (i == dvrid.size()) throw fail();

@@ -83,8 +83,8 @@ struct TClientIdentityRequest {
   std::string LocalAddress;  // dotted quad; 0 on the wire when it is none
 };
 
-// The number of a device identifier text (DVRID): an optional sign and decimal digits, nothing
-// else (no blanks), within 64 bits. Raises EInvalidDeviceId naming the text otherwise. The
+// The number of a device identifier text (DVRID): leading blanks, an optional sign and decimal
+// digits, nothing else, within 64 bits. Raises EInvalidDeviceId naming the text otherwise. The
 // play model keeps this number; the requests use DeviceIdValue, so both read a text alike.
 int64_t DeviceIdNumber(const std::string& dvrid);
 // The device identifier as it travels: DeviceIdNumber, which must also fit 32 bits, widened

@@ -128,12 +128,13 @@ TEST(RequestTest, DeviceIdentifierIsTheSignExtendedThirtyTwoBitValue) {
                        {"+12", 12},
                        {"2147483647", 2147483647},
                        {"-2147483648", -2147483648LL},
-                       {"0000000000042", 42}};
+                       {"0000000000042", 42},
+                       {" \t7", 7}};  // leading blanks, as the play model reads them too
   for (const Case& c : good) EXPECT_EQ(DeviceIdValue(c.dvrid), c.value) << c.dvrid;
 
-  const char* const bad[] = {
-      "",    "-", "abc", "12 ", " 12", "1.5", "2147483648", "-2147483649", "99999999999999999999",
-      "0x10"};
+  const char* const bad[] = {"",     "-",   "abc",        "12 ",         " ",
+                             "- 12", "1.5", "2147483648", "-2147483649", "99999999999999999999",
+                             "0x10"};
   for (const char* dvrid : bad) {
     EXPECT_THROW(DeviceIdValue(dvrid), EInvalidDeviceId) << dvrid;
     // Every request carrying the identifier refuses to be built.
@@ -162,11 +163,12 @@ TEST(RequestTest, DeviceIdentifierNumberReadsTheSameTextsWithinSixtyFourBits) {
   };
   const Case good[] = {{"-1", -1},
                        {"+12", 12},
+                       {" 7", 7},
                        {"4294967297", 4294967297LL},
                        {"9223372036854775807", INT64_MAX},
                        {"-9223372036854775808", INT64_MIN}};
   for (const Case& c : good) EXPECT_EQ(DeviceIdNumber(c.dvrid), c.value) << c.dvrid;
-  for (const char* dvrid : {"", "-", "+", " 7", "7 ", "1.5", "0x10", "9223372036854775808",
+  for (const char* dvrid : {"", "-", "+", "  ", "7 ", "1.5", "0x10", "9223372036854775808",
                             "-9223372036854775809", "99999999999999999999"})
     EXPECT_THROW(DeviceIdNumber(dvrid), EInvalidDeviceId) << dvrid;
 }

@@ -1,0 +1,17 @@
+# A host program in C that loads the control library with dlopen and drives it through the
+# public header only. It loads the copy with the stand-in window, so it needs no server.
+if(QUVI_TESTS)
+  add_executable(host_api_test host_api/host_api_test.c)
+  target_include_directories(host_api_test PRIVATE ${PROJECT_SOURCE_DIR}/viewer/control)
+  target_link_libraries(host_api_test PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
+  add_dependencies(host_api_test QuviLiveViewerTesting QuviLiveViewer)
+  target_compile_definitions(host_api_test PRIVATE
+    QUVI_TESTING_LIBRARY="$<TARGET_FILE:QuviLiveViewerTesting>"
+    QUVI_LIBRARY="$<TARGET_FILE:QuviLiveViewer>")
+  foreach(case registration every_member wrong_arguments no_sink events_on_host_thread
+               bounded_data_events exports
+               created_by_the_registered_library)
+    add_test(NAME host_api.${case} COMMAND host_api_test ${case})
+    set_tests_properties(host_api.${case} PROPERTIES TIMEOUT 120)
+  endforeach()
+endif()

@@ -1,0 +1,29 @@
+// streamsim run as a child process (the demo and the live-path benchmark use the real
+// program, so its work is not counted as theirs): started with the given arguments and
+// "--port 0", its port read from the first line it prints, ended with SIGTERM when the
+// object goes. One thread; owns the child.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace quvi_tools {
+
+class TStreamSimProcess {
+ public:
+  // exe: the streamsim program; Port() is 0 when it did not start.
+  TStreamSimProcess(const std::string& exe, const std::vector<std::string>& args);
+  ~TStreamSimProcess();
+  TStreamSimProcess(const TStreamSimProcess&) = delete;
+  TStreamSimProcess& operator=(const TStreamSimProcess&) = delete;
+
+  int Port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace quvi_tools

@@ -1,0 +1,23 @@
+// Where the control object gets its window: the factory in place makes the device-family
+// preview window as a child of the host's parent window. Set once at load time (before any
+// host creates a control); read on the host's user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/messages.h"
+#include "viewer/control/control_window.h"
+
+namespace viewer {
+
+using TControlWindowFactory = std::function<std::unique_ptr<TControlWindow>(
+    plat::HWND parent, int32_t width, int32_t height)>;
+
+void SetControlWindowFactory(TControlWindowFactory factory);
+// The new window, or null when no factory is in place.
+std::unique_ptr<TControlWindow> CreateControlWindow(plat::HWND parent, int32_t width,
+                                                    int32_t height);
+
+}  // namespace viewer
