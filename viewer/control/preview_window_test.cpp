@@ -14,6 +14,8 @@
 
 #include "platform/cursor.h"
 #include "tools/streamsim/test_support.h"
+#include "viewer/control/control_window_factory.h"
+#include "viewer/control/preview_control_window.h"
 #include "viewer/control/ptz_cursor.h"
 #include "viewer/player/testing/player_test_support.h"
 #include "viewer/viewer_log.h"
@@ -261,6 +263,54 @@ TEST_F(PreviewWindowTest, PressAndReleaseSteerTheCameraThroughTheProxy) {
   EXPECT_EQ(CountLines(ServerLines(), {"ptz_proxy_request"}), 4) << "nothing for the centre";
   EXPECT_EQ(CountLines(ServerLines(), {"\"event\":\"request\"", "\"request\":\"ptz\""}), 0)
       << "nothing went to the server";
+}
+
+TEST_F(PreviewWindowTest, TheControlsWindowIsThePreviewWindow) {
+  std::unique_ptr<TControlWindow> made = CreateControlWindow(host_, 320, 240);
+  auto* control = dynamic_cast<TPreviewControlWindow*>(made.get());
+  ASSERT_NE(control, nullptr) << "without a factory the control gets the preview window";
+  TOstraNvPreviewWindow& w = control->Window();
+  EXPECT_EQ(control->Handle(), w.Handle());
+  EXPECT_EQ(plat::GetParent(w.Handle()), host_);
+  EXPECT_EQ(w.Width(), 320);
+  EXPECT_EQ(w.Height(), 240);
+  // Settings reach the window and its model in the window's own types.
+  control->SetHostPort(4321);
+  control->SetConnectionType(1);
+  control->SetPTZSpeed(6);
+  control->SetQuviMode(true);
+  control->SetCursorCtrl(true);
+  control->SetAlignment(plat::taRightJustify);
+  control->SetDVRID("12");
+  plat::TFontDesc font;
+  font.Name = "Noto Sans";
+  font.Size = 14;
+  font.Bold = true;
+  control->SetFont(font);
+  control->SetFontColor(plat::RGB(1, 2, 3));
+  EXPECT_EQ(w.HostPort(), 4321);
+  EXPECT_EQ(w.ConnectionType(), 1);
+  EXPECT_EQ(w.PTZSpeed(), 6);
+  EXPECT_TRUE(w.QuviMode());
+  EXPECT_TRUE(w.CursorCtrl());
+  EXPECT_EQ(w.Alignment(), plat::taRightJustify);
+  EXPECT_EQ(w.DVRID(), "12");
+  EXPECT_EQ(w.Font().name, "Noto Sans");
+  EXPECT_EQ(control->FontSize(), 14);
+  EXPECT_TRUE(control->Font().Bold);
+  EXPECT_EQ(control->FontColor(), plat::RGB(1, 2, 3));
+  EXPECT_EQ(control->Brightness(), 70);
+  // The control's handlers are the window's and the model's.
+  int clicks = 0;
+  control->SetOnClick([&] { ++clicks; });
+  ASSERT_TRUE(plat::InjectClick(w.Handle(), 5, 5));
+  plat::PumpMessages(10);
+  EXPECT_EQ(clicks, 1);
+  std::vector<int32_t> codes;
+  control->SetStatusHandler([&](int32_t code) { codes.push_back(code); });
+  ASSERT_TRUE(w.StatusHandler());
+  w.PlayModel()->NotifyStatus(-5);
+  EXPECT_EQ(codes, std::vector<int32_t>{-5});
 }
 
 // A 400 × 300 window over a 704 × 576 picture.
