@@ -24,6 +24,11 @@ std::vector<TLumaPicture> DecodeRecordFileLuma(const std::string& path);
 // grid with the window scaled onto the picture; a large value when the window is empty.
 double DistanceToNearestPicture(plat::HWND window, const std::vector<TLumaPicture>& pictures);
 
+// As DistanceToNearestPicture, with the window scaled onto the region (picture pixels, right
+// and bottom excluded) of each picture: what a window zoomed into that region shows.
+double DistanceToNearestRegion(plat::HWND window, const std::vector<TLumaPicture>& pictures,
+                               int left, int top, int right, int bottom);
+
 // True when at least a quarter of the window's pixels are not black.
 bool WindowShowsAPicture(plat::HWND window);
 

@@ -1,5 +1,7 @@
 #include "viewer/control/control_window_factory.h"
 
+#include "viewer/control/preview_control_window.h"
+
 #include <mutex>
 
 namespace viewer {
@@ -27,7 +29,8 @@ std::unique_ptr<TControlWindow> CreateControlWindow(plat::HWND parent, int32_t w
     std::lock_guard<std::mutex> lock(Holder().mutex);
     factory = Holder().factory;
   }
-  return factory ? factory(parent, width, height) : nullptr;
+  if (factory) return factory(parent, width, height);
+  return std::make_unique<TPreviewControlWindow>(parent, width, height);
 }
 
 }  // namespace viewer

@@ -110,8 +110,6 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
   void SetTipPlayFailedMsg(const std::string& value) { tip_play_failed_ = value; }
   std::string TipWaitPlayMsg() const;
   void SetTipWaitPlayMsg(const std::string& value) { tip_wait_play_ = value; }
-  bool DigitalZoomMode() const { return digital_zoom_mode_; }
-  void SetDigitalZoomMode(bool value) { digital_zoom_mode_ = value; }
   const TPlayEndEvent& OnPlayEndEvent() const { return on_play_end_; }
   // Kept here and in the model, which fires it at most once per view on a pipeline thread.
   void SetOnPlayEndEvent(TPlayEndEvent handler);
@@ -197,6 +195,23 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
 
   TAbstractPlayModel* PlayModel() { return play_model_.get(); }
 
+  // ---- Digital zoom: which part of the picture the player shows (play_window_zoom.cpp) ----
+  bool DigitalZoomMode() const { return digital_zoom_mode_; }
+  // On: the cross cursor, and a drag with the left button zooms into the dragged rectangle
+  // (dragged up and to the left it unzooms). Off: the default cursor and UnZoom.
+  void SetDigitalZoomMode(bool value);
+  // Shows the part of the region shown now that the window rectangle covers.
+  void Zoom(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // One step in (flag not 0) or out, placed by the window point (x, y).
+  void ZoomByPoint(int32_t x, int32_t y, int32_t flag);
+  // Back to the whole picture; the next zoom reads the picture size again.
+  void UnZoom();
+  bool ZoomActive() const { return zoom_active_; }
+  // In picture pixels; the whole picture after the size was read, until a zoom changes it.
+  const plat::RECT& ZoomRect() const { return zoom_rect_; }
+  int32_t PictureWidth() const { return picture_width_; }
+  int32_t PictureHeight() const { return picture_height_; }
+
  protected:
   // A black window without bevel, captions in white, as a child of `parent`. The most derived
   // constructor calls InitPlayModel once CreatePlayModel can run.
@@ -210,12 +225,20 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
   intptr_t EraseBackground(plat::HDC dc) override;
   // Hook for the video standard; nothing here.
   virtual void PALFormatChanged() {}
+  // In zoom mode the left button's press and release make the drag rectangle.
+  void MouseDown(plat::TMouseButton button, plat::TShiftState shift, int32_t x, int32_t y) override;
+  void MouseUp(plat::TMouseButton button, plat::TShiftState shift, int32_t x, int32_t y) override;
 
  private:
   void OnConnectStatus(int32_t code);
   // Puts the picture back into the play window and reopens sound; a message box when that
   // fails.
   void LeaveFullScreen();
+  // Reads the picture size when it is not known yet (the region becomes the whole picture);
+  // false, with the log line, when the player cannot tell it.
+  bool EnsurePictureSize();
+  // Hands the region to the player for the play window; the hand cursor shows it.
+  void ApplyZoomRegion();
   // The record setting as the model takes it: a trailing backslash is a folder separator.
   std::string RecordFileForModel() const;
   void Log(const std::string& text);
@@ -233,6 +256,11 @@ class TAbstractPlayWindow : public plat::TCustomPanel {
   bool no_refresh_ = false;
   std::string tip_connecting_, tip_connect_failed_, tip_play_failed_, tip_wait_play_;
   bool digital_zoom_mode_ = false;
+  int32_t picture_width_ = 0, picture_height_ = 0;  // 0: not read yet
+  plat::RECT zoom_rect_;                            // picture pixels
+  plat::HWND zoom_window_ = 0;                      // the window the region was set for
+  bool zoom_active_ = false;
+  plat::RECT drag_rect_;  // window coordinates
   TPlayEndEvent on_play_end_;
   std::string save_as_file_name_;
 };

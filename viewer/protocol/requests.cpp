@@ -71,6 +71,16 @@ void Layout(V& v, M& m) {
 }
 
 template <class V, class M>
+requires Is<M, TPtzProxyRequest>
+void Layout(V& v, M& m) {
+  v.Text(m.Token, wire::kTokenSize);
+  v.I64(m.DVRID);
+  v.U16(m.ChannelNo);
+  v.U8(m.Command);
+  v.U8(m.Value);
+}
+
+template <class V, class M>
 requires Is<M, TVideoParamsRequest>
 void Layout(V& v, M& m) {
   v.Text(m.Token, wire::kTokenSize);
@@ -100,6 +110,7 @@ struct TEncoder {
   void DeviceId(const std::string& dvrid) {
     WriteUInt64BE(s, static_cast<uint64_t>(DeviceIdValue(dvrid)));
   }
+  void I64(int64_t v) { WriteUInt64BE(s, static_cast<uint64_t>(v)); }
   void Address(const std::string& text) { WriteUInt32BE(s, DottedQuadToAddress(text, false)); }
   void Constant32(uint32_t v) { WriteUInt32BE(s, v); }
   void Zeros(size_t n) {
@@ -116,6 +127,7 @@ struct TSizer {
   void U16(int32_t) { size += 2; }
   void U32(int32_t) { size += 4; }
   void DeviceId(const std::string&) { size += 8; }
+  void I64(int64_t) { size += 8; }
   void Address(const std::string&) { size += 4; }
   void Constant32(uint32_t) { size += 4; }
   void Zeros(size_t n) { size += n; }
@@ -153,6 +165,7 @@ struct TDecoder {
   void U16(int32_t& v) { v = static_cast<int32_t>(Number(2)); }
   void U32(int32_t& v) { v = static_cast<int32_t>(static_cast<uint32_t>(Number(4))); }
   void DeviceId(std::string& dvrid) { dvrid = std::to_string(static_cast<int64_t>(Number(8))); }
+  void I64(int64_t& v) { v = static_cast<int64_t>(Number(8)); }
   void Address(std::string& text) {
     text = AddressToDottedQuad(static_cast<uint32_t>(Number(4)), false);
   }
@@ -253,6 +266,7 @@ QUVI_REQUEST_KIND(TOpenLiveRequest)
 QUVI_REQUEST_KIND(TLinkModeRequest)
 QUVI_REQUEST_KIND(TPtzRequest)
 QUVI_REQUEST_KIND(TPtzSpeedRequest)
+QUVI_REQUEST_KIND(TPtzProxyRequest)
 QUVI_REQUEST_KIND(TVideoParamsRequest)
 QUVI_REQUEST_KIND(TClientIdentityRequest)
 

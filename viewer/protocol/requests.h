@@ -58,6 +58,17 @@ struct TPtzSpeedRequest : TPtzRequest {
   static constexpr uint32_t kCode = wire::kPtzSpeedRequest;
   int32_t Speed = 0;
 };
+// What a PTZ command becomes on its way through the PTZ proxy: the PTZ request's code and
+// 160 bytes, but with the device identifier's full 64-bit number and the value that the proxy
+// takes (the preset index for preset commands).
+struct TPtzProxyRequest {
+  static constexpr uint32_t kCode = wire::kPtzRequest;
+  std::string Token;
+  int64_t DVRID = -1;
+  int32_t ChannelNo = 0;
+  int32_t Command = 0;
+  int32_t Value = 0;
+};
 struct TVideoParamsRequest {
   static constexpr uint32_t kCode = wire::kVideoParamsRequest;
   std::string Token;

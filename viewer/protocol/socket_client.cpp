@@ -212,7 +212,10 @@ void TKvTCPClientObj::CreateSocket() {
 bool TKvTCPClientObj::Connect() {
   if (connected_) return true;
   CreateSocket();
-  const int fd = socket_.Get();
+  // Held for the whole connect: an Abort from another thread then wakes the wait, and the
+  // handle's number cannot be reused under it.
+  const TSocketHandle::TUse use(socket_);
+  const int fd = use.fd;
   if (fd < 0) return false;
   SetBlocking(fd, false);
 
@@ -224,7 +227,8 @@ bool TKvTCPClientObj::Connect() {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0)
       ok = errno == EINPROGRESS && WaitConnected(fd);
   }
-  if (!ok) {
+  // A handle taken away meanwhile means the connect was aborted.
+  if (!ok || socket_.Get() != fd) {
     socket_.Close(true);
     return false;
   }
@@ -249,6 +253,11 @@ bool TKvTCPClientObj::WaitConnected(int fd) const {
   int error = 0;
   socklen_t len = sizeof error;
   return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+}
+
+void TKvTCPClientObj::Abort() {
+  connected_ = false;
+  socket_.Close(true);
 }
 
 void TKvTCPClientObj::Disconnect() {

@@ -1,7 +1,8 @@
 // The viewer control's own IPv4 TCP socket layer: a socket object that reads exactly the bytes
 // asked for or raises, and a client that connects within a bounded wait or leaves no socket.
 // One thread uses an object at a time, except that Disconnect may come from another thread to
-// break a blocking read (the read then raises). Each object owns its socket handle.
+// break a blocking read (the read then raises), and Abort to break a pending connect as well. Each
+// object owns its socket handle.
 #pragma once
 
 #include <atomic>
@@ -123,6 +124,9 @@ class TKvTCPClientObj : public TKvIPObject {
   // Shuts down and closes the socket when connected; otherwise does nothing.
   void Disconnect();
   bool Connected() const { return connected_.load(); }
+  // From any thread: closes the socket whatever its state, so a pending Connect fails at once
+  // and a blocking read raises. The object may connect again afterwards.
+  void Abort();
 
   std::string Host;               // dotted quad; names are not resolved here
   int32_t Port = 0;               // low 16 bits used

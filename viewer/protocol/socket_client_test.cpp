@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -298,6 +299,31 @@ TEST_F(PendingConnect, TimeoutIsCutToWholeSeconds) {
   EXPECT_GE(elapsed, 1950);
   EXPECT_LT(elapsed, 2450);
   EXPECT_FALSE(client_.IsSocketOpen());
+}
+
+TEST_F(PendingConnect, AbortFromAnotherThreadEndsItAtOnce) {
+  client_.ConnectTimeout = 20000;
+  std::atomic<bool> done{false};
+  bool connected = true;
+  const auto start = Clock::now();
+  std::thread connecting([&] {
+    connected = client_.Connect();
+    done = true;
+  });
+  // The connect may not have made its socket yet when the first Abort comes.
+  while (!done) {
+    client_.Abort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  connecting.join();
+  EXPECT_FALSE(connected);
+  EXPECT_LT(ElapsedMs(start), 3000) << "instead of the 20 s connect wait";
+  EXPECT_FALSE(client_.Connected());
+  EXPECT_FALSE(client_.IsSocketOpen());
+  // The client is usable again.
+  TLoopbackListener other(0);
+  client_.Port = other.Port();
+  EXPECT_TRUE(client_.Connect());
 }
 
 }  // namespace

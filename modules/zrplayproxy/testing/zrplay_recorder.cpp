@@ -88,6 +88,33 @@ int32_t Handle(const char* name, int32_t port, void* record, int32_t* size) {
   return 1;
 }
 
+// Zr_Play_GetPictureSize: the picture facts' width and height, when they are set.
+int32_t Handle(const char* name, int32_t port, int32_t* width, int32_t* height) {
+  AddLine(std::string(name) + "(" + std::to_string(port) + ")");
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (width != nullptr) *width = g_width;
+    if (height != nullptr) *height = g_height;
+  }
+  return ResultOf(name);
+}
+
+// Zr_Play_SetDisplayRegion: "name(port,region,(left,top,right,bottom),window,enable)".
+int32_t Handle(const char* name, int32_t port, int32_t region, const ZR_RECT* rect, ZR_HWND window,
+               int32_t enable) {
+  std::ostringstream out;
+  out << name << '(' << port << ',' << region << ',';
+  if (rect != nullptr) {
+    out << '(' << rect->left << ',' << rect->top << ',' << rect->right << ',' << rect->bottom
+        << ')';
+  } else {
+    out << "null";
+  }
+  out << ',' << window << ',' << enable << ')';
+  AddLine(out.str());
+  return ResultOf(name);
+}
+
 }  // namespace
 
 #define RECORDER_EXPORT_CALL(ret, name, params, args, fail)                       \

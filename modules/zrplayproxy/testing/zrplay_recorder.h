@@ -14,6 +14,7 @@ typedef void (*ZrRecorder_ResetFn)(void);
 // Result of the named export from now on (InitPlayer defaults to 0, the factory id to 29,
 // everything else to 1).
 typedef void (*ZrRecorder_SetResultFn)(const char* name, int32_t result);
-// Picture facts Qel_Play_ReadChannelEncodeInfo reports (all 0: it returns 0).
+// Picture facts Qel_Play_ReadChannelEncodeInfo reports (all 0: it returns 0); width and
+// height are also what Zr_Play_GetPictureSize gives.
 typedef void (*ZrRecorder_SetEncodeInfoFn)(int32_t codec, int32_t width, int32_t height);
 }
