@@ -58,9 +58,15 @@ class ChannelFileTest : public ::testing::Test {
     EXPECT_EQ(done.port, kPort);
     channel->SetFileRefCallBack(nullptr, 0);
     EXPECT_FALSE(channel->BuildingIndex());
-    if (!run) channel->Pause(1);
     EXPECT_EQ(channel->Play(0), 1);
-    if (!run) channel->Pause(1);
+    if (!run) {
+      // The background thread may have played the first frame before the pause: start
+      // again from frame 0, with a decoder that has seen nothing.
+      channel->Pause(1);
+      TPlayClock::WaitSteps(*channel);
+      channel->SetCurrFrameNum(0);
+      decoder_.ClearInputs();
+    }
     return channel;
   }
   // The payload the decoder was given last.
