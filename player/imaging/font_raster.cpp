@@ -7,9 +7,7 @@
 
 namespace zrplay {
 
-namespace {
-
-TFontFace FindPlayerFontFace() {
+TFontFace FindFontFace() {
   TFontFace face;
   static_cast<plat::TFontFace&>(face) = plat::FindFontFace(PlayerSettings.FontName, true);
   if (face.default_cjk) WriteLog("auto get font name = " + face.name);
@@ -19,10 +17,8 @@ TFontFace FindPlayerFontFace() {
   return face;
 }
 
-}  // namespace
-
 const TFontFace& ChooseFontFace() {
-  static const TFontFace face = FindPlayerFontFace();
+  static const TFontFace face = FindFontFace();
   return face;
 }
 
