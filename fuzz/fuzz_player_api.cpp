@@ -124,7 +124,7 @@ std::vector<uint8_t> Block(TBytes& in) {
 std::vector<char> FileName(TBytes& in, const char* extension, bool written = false) {
   const TCorpus& c = Corpus();
   std::string name;
-  switch (in.U8() % 4) {
+  switch (written ? 3 : in.U8() % 4) {
     case 0:
     case 1:
       name = c.Files[in.U8() % c.Files.size()];
