@@ -119,10 +119,12 @@ std::vector<uint8_t> Block(TBytes& in) {
 }
 
 // A file name in a 512-character array: a fixture, a file of fuzz bytes, or a missing one.
-std::vector<char> FileName(TBytes& in, const char* extension) {
+// Names that will be written (snapshots, clips) stay in the scratch folder, away from the
+// fixtures.
+std::vector<char> FileName(TBytes& in, const char* extension, bool written = false) {
   const TCorpus& c = Corpus();
   std::string name;
-  switch (in.U8() % 4) {
+  switch (written ? 3 : in.U8() % 4) {
     case 0:
     case 1:
       name = c.Files[in.U8() % c.Files.size()];
@@ -276,11 +278,11 @@ void Step(TBytes& in) {
       Zr_Play_SetDisplayCallBack(port, in.U8() % 2 ? NopDisplay : nullptr);
       break;
     case 38:
-      Zr_Play_CaptureImage(port, FileName(in, in.U8() % 2 ? ".jpg" : ".bmp").data());
+      Zr_Play_CaptureImage(port, FileName(in, in.U8() % 2 ? ".jpg" : ".bmp", true).data());
       break;
     case 39: {
       const int32_t first = in.I32(), last = in.I32();
-      Qel_Play_Clip(port, first, last, FileName(in, ".clip").data());
+      Qel_Play_Clip(port, first, last, FileName(in, ".clip", true).data());
       break;
     }
     case 40: {
