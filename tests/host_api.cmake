@@ -2,7 +2,7 @@
 # public header only. Most cases load the copy with the stand-in window, so they need no server;
 # live_view loads the deliverable and views streamsim's stream.
 if(QUVI_TESTS)
-  add_executable(host_api_test host_api/host_api_test.c)
+  add_executable(host_api_test host_api/host_api_test.c ${QUVI_SANITIZER_SUPPRESSIONS})
   target_include_directories(host_api_test PRIVATE ${PROJECT_SOURCE_DIR}/viewer/control)
   target_link_libraries(host_api_test PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
   add_dependencies(host_api_test QuviLiveViewerTesting QuviLiveViewer)
