@@ -263,6 +263,17 @@ TEST_F(ProbeViewTest, ViewPrintsStatusesVideoAndStatisticsAndExitsZero) {
   EXPECT_NE(server->Log().WaitFor({"open_live", "\"dvrid\":7", "\"channel\":2"}), "");
 }
 
+// Through a relay the control speaks to the relay and names the recorder behind it.
+TEST_F(ProbeViewTest, ViewThroughARelayNamesTheRecorder) {
+  auto relay = Serve({});
+  const TRun run =
+      RunProbe({"--host", "10.1.2.3", "--relay", "127.0.0.1:" + std::to_string(relay->Port()),
+                "--relay-id", "dvr-7", "--link-mode", "1", "--seconds", "1"});
+  EXPECT_EQ(run.Exit, 0) << run.Out << run.Err;
+  EXPECT_EQ(Events(run.Out).back(), "video arrived");
+  EXPECT_NE(relay->Log().WaitFor({"open_live", "\"target_address\":\"10.1.2.3\""}), "");
+}
+
 // A refused stream never brings video; a stream the server closes brings some, then the
 // control reports the loss.
 TEST_F(ProbeViewTest, FaultyStreamsShowTheirStatusesAndExitAccordingly) {
