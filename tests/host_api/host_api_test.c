@@ -4,11 +4,13 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "quvi_host.h"
@@ -681,24 +683,193 @@ static void CaseCreatedByTheRegisteredLibrary(void) {
   RemovePrivateRegistry();
 }
 
+/* ---- The deliverable against the stream server simulator ---- */
+
+static pid_t g_sim_pid;
+
+/* Starts streamsim serving `record` and returns the port it printed. */
+static int StartStreamSim(const char* record) {
+  int out[2];
+  REQUIRE(pipe(out) == 0, "pipe");
+  g_sim_pid = fork();
+  REQUIRE(g_sim_pid >= 0, "fork");
+  if (g_sim_pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    execl(QUVI_STREAMSIM, QUVI_STREAMSIM, "--port", "0", "--file", record, "--log", "/dev/null",
+          (char*)NULL);
+    _exit(127);
+  }
+  close(out[1]);
+  char line[32];
+  size_t n = 0;
+  while (n + 1 < sizeof line && read(out[0], line + n, 1) == 1 && line[n] != '\n') ++n;
+  line[n] = '\0';
+  close(out[0]);
+  const int port = atoi(line);
+  REQUIRE(port > 0, "streamsim printed no port: '%s'", line);
+  return port;
+}
+
+static void StopStreamSim(void) {
+  kill(g_sim_pid, SIGTERM);
+  waitpid(g_sim_pid, NULL, 0);
+}
+
+typedef struct {
+  int calls, connected, disconnected, data, bad_arrays, foreign_thread;
+  int status[16];
+  int status_count;
+  int codec, width, height;
+  pthread_t host;
+} LiveSeen;
+
+static void LiveSink(void* user, int32_t dispid, const QuviVariant* args, uint32_t n) {
+  LiveSeen* s = (LiveSeen*)user;
+  ++s->calls;
+  if (!pthread_equal(pthread_self(), s->host)) ++s->foreign_thread;
+  if (dispid == 0xC9) ++s->connected;
+  if (dispid == 0xCA) ++s->disconnected;
+  if (dispid == 0xCE && n == 1 && s->status_count < 16) s->status[s->status_count++] = args[0].u.i4;
+  if (dispid == 0xCF && n == 3) {
+    s->codec = args[0].u.i4;
+    s->width = args[1].u.i4;
+    s->height = args[2].u.i4;
+  }
+  if (dispid == 0xCD) {
+    ++s->data;
+    if (n != 3 || args[0].vt != QUVI_VT_BYTES || args[1].vt != QUVI_VT_I4 || args[1].u.i4 <= 0 ||
+        args[0].u.bytes.count != (uint32_t)args[1].u.i4 + 1 ||
+        args[0].u.bytes.data[args[1].u.i4] != 0) {
+      ++s->bad_arrays;
+    }
+  }
+}
+
+static void PutString(QuviControl* c, const char* name, const char* value) {
+  QuviVariant v;
+  q.QuviVariantInit(&v);
+  q.QuviVariantSetString(&v, value);
+  CHECK(InvokeByName(c, name, QUVI_INVOKE_PUT, &v, 1, NULL) == QUVI_S_OK, "%s: %s", name,
+        q.QuviGetErrorText());
+  q.QuviVariantClear(&v);
+}
+
+static void PutI4(QuviControl* c, const char* name, int32_t value) {
+  QuviVariant v;
+  q.QuviVariantInit(&v);
+  v.vt = QUVI_VT_I4;
+  v.u.i4 = value;
+  CHECK(InvokeByName(c, name, QUVI_INVOKE_PUT, &v, 1, NULL) == QUVI_S_OK, "%s: %s", name,
+        q.QuviGetErrorText());
+}
+
+/* What a real host does: the deliverable, registered and created by class identifier, views
+ * the simulator's stream; events come on the host's thread while it pumps. */
+static void CaseLiveView(void) {
+  /* The proxy module of this build, not one installed beside the library. */
+  setenv("QUVI_PLAYER_PROXY", ZRPLAYPROXY_PATH, 1);
+  const int port = StartStreamSim(QUVI_DATA_DIR "/h264_704x576_g711u.rec");
+  QuviControl* c = RegisterAndCreate();
+  LiveSeen seen;
+  memset(&seen, 0, sizeof seen);
+  seen.host = pthread_self();
+  uint32_t cookie = 0;
+  REQUIRE(q.QuviConnectEvents(c, LiveSink, &seen, &cookie) == QUVI_S_OK, "connect");
+  char dir[256];
+  snprintf(dir, sizeof dir, "/tmp/quvi_host_api_test_%d", (int)getpid());
+  PutString(c, "HostIP", "127.0.0.1");
+  PutI4(c, "HostPort", port);
+  PutI4(c, "ChannelNo", 1);
+  PutString(c, "LoginUser", "admin");
+  PutString(c, "Password", "admin");
+  PutString(c, "CaptureBMPPath", dir);
+  CallMethod(c, "StartPlay");
+  for (int i = 0; i < 1000 && (seen.data < 25 || seen.width == 0); ++i) q.QuviPumpMessages(20);
+  CHECK(seen.connected == 1, "OnConnected %d", seen.connected);
+  CHECK(seen.status_count >= 3 && seen.status[0] == -1 && seen.status[1] == -5 &&
+            seen.status[2] == -6,
+        "status codes (%d): %d %d %d", seen.status_count, seen.status[0], seen.status[1],
+        seen.status[2]);
+  CHECK(seen.codec == 4 && seen.width == 704 && seen.height == 576, "video info %d %dx%d",
+        seen.codec, seen.width, seen.height);
+  CHECK(seen.data >= 25 && seen.bad_arrays == 0, "data %d, bad %d", seen.data, seen.bad_arrays);
+  CHECK(seen.foreign_thread == 0, "%d events on another thread", seen.foreign_thread);
+
+  QuviVariant name, ok;
+  q.QuviVariantInit(&name);
+  q.QuviVariantInit(&ok);
+  q.QuviVariantSetString(&name, "");
+  CHECK(InvokeByName(c, "CaptureBMPResultFilename", QUVI_INVOKE_METHOD, &name, 1, &ok) == QUVI_S_OK,
+        "capture: %s", q.QuviGetErrorText());
+  CHECK(ok.vt == QUVI_VT_BOOL && ok.u.boolean == -1, "captured");
+  if (name.vt == QUVI_VT_STRING && name.u.str.data[0] != '\0') {
+    FILE* f = fopen(name.u.str.data, "rb");
+    CHECK(f != NULL, "snapshot %s missing", name.u.str.data);
+    if (f != NULL) {
+      unsigned char head[54];
+      const size_t got = fread(head, 1, sizeof head, f);
+      fseek(f, 0, SEEK_END);
+      const long size = ftell(f);
+      fclose(f);
+      /* A bitmap of the whole picture: its header says 704 x 576 and the file holds it. */
+      const int32_t w = head[18] | head[19] << 8 | head[20] << 16 | head[21] << 24;
+      const int32_t h = head[22] | head[23] << 8 | head[24] << 16 | head[25] << 24;
+      CHECK(got == sizeof head && head[0] == 'B' && head[1] == 'M', "not a bitmap");
+      CHECK(w == 704 && (h == 576 || h == -576), "snapshot %dx%d", w, h);
+      CHECK(size >= 704L * 576 * 3, "snapshot holds %ld bytes", size);
+      /* The decoded picture, not a blank one: the fixture's frames have light and dark. */
+      f = fopen(name.u.str.data, "rb");
+      int lo = 255, hi = 0, b;
+      fseek(f, 54, SEEK_SET);
+      while ((b = fgetc(f)) != EOF) {
+        if (b < lo) lo = b;
+        if (b > hi) hi = b;
+      }
+      fclose(f);
+      CHECK(hi - lo > 64, "snapshot is flat (%d .. %d)", lo, hi);
+    }
+    unlink(name.u.str.data);
+  } else {
+    CHECK(0, "no snapshot name");
+  }
+  q.QuviVariantClear(&name);
+
+  CallMethod(c, "StopPlay");
+  PumpUntil(&seen.disconnected, 1);
+  CHECK(seen.disconnected == 1, "OnDisConnected %d", seen.disconnected);
+  CHECK(q.QuviDisconnectEvents(c, cookie) == QUVI_S_OK, "disconnect");
+  q.QuviReleaseControl(c);
+  CHECK(q.DllUnregisterServer() == QUVI_S_OK, "unregister");
+  const char* file = ReadFile(g_registry);
+  CHECK(file == NULL || strstr(file, "0E1B418E") == NULL, "still registered");
+  RemovePrivateRegistry();
+  StopStreamSim();
+}
+
 int main(int argc, char** argv) {
   static const struct {
     const char* name;
     void (*run)(void);
+    const char* library;
   } cases[] = {
-      {"registration", CaseRegistration},
-      {"every_member", CaseEveryMember},
-      {"wrong_arguments", CaseWrongArguments},
-      {"no_sink", CaseNoSink},
-      {"events_on_host_thread", CaseEventsOnHostThread},
-      {"bounded_data_events", CaseBoundedDataEvents},
-      {"exports", CaseExports},
-      {"created_by_the_registered_library", CaseCreatedByTheRegisteredLibrary},
+      {"registration", CaseRegistration, NULL},
+      {"every_member", CaseEveryMember, NULL},
+      {"wrong_arguments", CaseWrongArguments, NULL},
+      {"no_sink", CaseNoSink, NULL},
+      {"events_on_host_thread", CaseEventsOnHostThread, NULL},
+      {"bounded_data_events", CaseBoundedDataEvents, NULL},
+      {"exports", CaseExports, NULL},
+      {"created_by_the_registered_library", CaseCreatedByTheRegisteredLibrary, NULL},
+      {"live_view", CaseLiveView, QUVI_LIBRARY},
   };
-  LoadLibrary(QUVI_TESTING_LIBRARY);
   int ran = 0;
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     if (argc > 1 && strcmp(argv[1], cases[i].name) != 0) continue;
+    /* A case on the deliverable runs only by name: one library per process. */
+    if (argc <= 1 && cases[i].library != NULL) continue;
+    if (q.module == NULL) LoadLibrary(cases[i].library ? cases[i].library : QUVI_TESTING_LIBRARY);
     fprintf(stderr, "[ RUN  ] %s\n", cases[i].name);
     const int before = g_failures;
     cases[i].run();

@@ -6,6 +6,7 @@
 #include "tools/quvi-probe/center_probe.h"
 #include "tools/quvi-probe/members_listing.h"
 #include "tools/quvi-probe/probe_options.h"
+#include "tools/quvi-probe/view_probe.h"
 
 int main(int argc, char** argv) {
   using namespace probe;
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     viewer::TEmbeddedAuthorizationServer client;
     client.Configure(cl.Center->Settings);
     exit_code = RunCenterProbe(*cl.Center, client, std::cout);
+  } else if (cl.View) {
+    exit_code = RunViewProbe(*cl.View, std::cout);
   }
   return exit_code;
 }

@@ -6,8 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+
 #include "tests/center/center_server.h"
 #include "tools/quvi-probe/probe_options.h"
+#include "tools/streamsim/test_support.h"
 
 namespace probe {
 namespace {
@@ -73,6 +79,9 @@ TEST(ProbeCli, HelpDocumentsEveryOptionAndEachExampleParses) {
     EXPECT_NE(help.Out.find("--" + name), std::string::npos) << name;
   }
   // Each example value is accepted, beside the options it needs.
+  const std::set<std::string> kViewOptions = {"host",   "port",      "user",   "password",
+                                              "dvrid",  "link-mode", "relay",  "relay-id",
+                                              "record", "capture",   "seconds"};
   for (const auto& [name, example] : ProbeOptionExamples()) {
     if (name == "help" || name == "version" || name == "members") continue;
     std::vector<std::string> args = {"--" + name, example};
@@ -80,6 +89,9 @@ TEST(ProbeCli, HelpDocumentsEveryOptionAndEachExampleParses) {
       args.insert(args.end(), {"--login", "a:b"});
     } else if (name == "login") {
       args.insert(args.end(), {"--center", "h:1/"});
+    } else if (kViewOptions.count(name)) {
+      if (name != "host") args.insert(args.end(), {"--host", "h"});
+      if (name == "relay-id") args.insert(args.end(), {"--relay", "r:1"});
     } else {
       args.insert(args.end(), {"--center", "h:1/"});
       if (name != "check-right") args.insert(args.end(), {"--check-right", "1"});
@@ -123,6 +135,14 @@ TEST(ProbeCli, BadCommandLinesExitWithTwoAndSayWhy) {
       {{"--center", "h:1/", "--check-right", "3"}, "needs --token or --login"},
       {{"--center", "h:1/", "--login", "a:b", "--token", "t"}, "both give the token"},
       {{"--center", "h:1/", "--login", "a:b", "--device", "3"}, "applies only to --check-right"},
+      {{"--channel", "3"}, "--channel needs --center, --host or --relay"},
+      {{"--port", "6001"}, "need --host or --relay"},
+      {{"--host", "h", "--port", "0"}, "--port"},
+      {{"--host", "h", "--seconds", "x"}, "--seconds"},
+      {{"--host", "h", "--relay", "nocolon"}, "HOST:PORT"},
+      {{"--host", "h", "--relay-id", "d"}, "applies only to --relay"},
+      {{"--relay", "r:1"}, "--relay needs --host"},
+      {{"--host", "h", "--center", "h:1/", "--login", "a:b"}, "separate runs"},
   };
   for (const auto& c : cases) {
     std::string joined;
@@ -178,6 +198,117 @@ TEST(ProbeCli, LogsInAndChecksRightsAtTheCenter) {
   EXPECT_EQ(run.Exit, 1);
   EXPECT_EQ(run.Out, "token: \nperson: \nlogin: -999\n");
   EXPECT_EQ(server.NextCall()->Args.at("_password"), "wrong");
+}
+
+// A live view through the control against streamsim, as an operator runs it: the status
+// lines, the video information, the statistics, and the exit status telling whether video
+// arrived.
+class ProbeViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ::setenv("QUVI_PLAYER_PROXY", ZRPLAYPROXY_PATH, 1); }
+  std::unique_ptr<streamsim::test::TRunningServer> Serve(streamsim::TFaultSettings faults) {
+    streamsim::TServerOptions options;
+    options.DefaultSource = {streamsim::TSourceSpec::EKind::File,
+                             std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec"};
+    options.Faults = faults;
+    return std::make_unique<streamsim::test::TRunningServer>(options);
+  }
+  // The lines' texts without their time stamps.
+  static std::vector<std::string> Events(const std::string& out) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < out.size()) {
+      const size_t end = out.find('\n', at);
+      std::string line = out.substr(at, end - at);
+      if (line.size() > 11 && line[0] == '[' && line[9] == ']') line = line.substr(11);
+      lines.push_back(line);
+      at = end == std::string::npos ? out.size() : end + 1;
+    }
+    return lines;
+  }
+  static bool Has(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& l : lines)
+      if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+  streamsim::test::TTempDir dir_{"probe_view_test"};
+};
+
+TEST_F(ProbeViewTest, ViewPrintsStatusesVideoAndStatisticsAndExitsZero) {
+  auto server = Serve({});
+  const std::string capture = dir_.Path("snap.bmp");
+  const std::string record = dir_.Path("view.rec");
+  const TRun run =
+      RunProbe({"--host", "127.0.0.1", "--port", std::to_string(server->Port()), "--channel", "2",
+                "--dvrid", "7", "--seconds", "2", "--capture", capture, "--record", record});
+  EXPECT_EQ(run.Exit, 0) << run.Out << run.Err;
+  const std::vector<std::string> lines = Events(run.Out);
+  // Connecting, connected, playing, in the control's order.
+  std::vector<std::string> statuses;
+  for (const std::string& l : lines)
+    if (l.rfind("status ", 0) == 0 || l == "connected") statuses.push_back(l);
+  ASSERT_GE(statuses.size(), 4u) << run.Out;
+  EXPECT_EQ(statuses[0], "status -1");
+  EXPECT_EQ(statuses[1], "connected");
+  EXPECT_EQ(statuses[2], "status -5");
+  EXPECT_EQ(statuses[3], "status -6");
+  EXPECT_TRUE(Has(lines, "video codec 4 704x576")) << run.Out;
+  EXPECT_TRUE(Has(lines, "bitrate ")) << run.Out;
+  EXPECT_TRUE(Has(lines, "capture " + capture + ": saved")) << run.Out;
+  EXPECT_TRUE(Has(lines, "disconnected")) << run.Out;
+  EXPECT_EQ(lines.back(), "video arrived");
+  EXPECT_GT(std::filesystem::file_size(capture), 704u * 576u * 3u);
+  EXPECT_GT(std::filesystem::file_size(record), 1000u);
+  // The probe asked for what it was told.
+  EXPECT_NE(server->Log().WaitFor({"open_live", "\"dvrid\":7", "\"channel\":2"}), "");
+}
+
+// Through a relay the control speaks to the relay and names the recorder behind it.
+TEST_F(ProbeViewTest, ViewThroughARelayNamesTheRecorder) {
+  auto relay = Serve({});
+  const TRun run =
+      RunProbe({"--host", "10.1.2.3", "--relay", "127.0.0.1:" + std::to_string(relay->Port()),
+                "--relay-id", "dvr-7", "--link-mode", "1", "--seconds", "1"});
+  EXPECT_EQ(run.Exit, 0) << run.Out << run.Err;
+  EXPECT_EQ(Events(run.Out).back(), "video arrived");
+  EXPECT_NE(relay->Log().WaitFor({"open_live", "\"target_address\":\"10.1.2.3\""}), "");
+}
+
+// A refused stream never brings video; a stream the server closes brings some, then the
+// control reports the loss.
+TEST_F(ProbeViewTest, FaultyStreamsShowTheirStatusesAndExitAccordingly) {
+  streamsim::TFaultSettings refused, closed;
+  refused.OpenStatus = -2;
+  closed.CloseAfter = 30;
+  const struct {
+    const char* Name;
+    streamsim::TFaultSettings Faults;
+    int Exit;
+    std::vector<std::string> Lines;  // each must appear, in this order
+    std::string Last;
+  } cases[] = {
+      {"open refused", refused, 1, {"status -1", "status -7"}, "no video"},
+      {"closed after 30 packages",
+       closed,
+       0,
+       {"status -1", "connected", "video codec 4 704x576", "status -7", "disconnected"},
+       "video arrived"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto server = Serve(c.Faults);
+    const TRun run = RunProbe(
+        {"--host", "127.0.0.1", "--port", std::to_string(server->Port()), "--seconds", "2"});
+    EXPECT_EQ(run.Exit, c.Exit) << run.Out << run.Err;
+    const std::vector<std::string> lines = Events(run.Out);
+    auto at = lines.begin();
+    for (const std::string& expected : c.Lines) {
+      at = std::find(at, lines.end(), expected);
+      EXPECT_NE(at, lines.end()) << expected << " in\n" << run.Out;
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), c.Last);
+  }
 }
 
 }  // namespace

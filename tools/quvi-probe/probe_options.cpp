@@ -24,7 +24,23 @@ const TOptionSpec kOptions[] = {
      "ask whether the token may perform ACTION (0..39); prints the status", "15"},
     {"token", 0, "TEXT", "token for --check-right when there is no --login", "abc"},
     {"device", 0, "ID", "recorder id the right is asked for (default 0)", "1234"},
-    {"channel", 0, "CODE", "channel code the right is asked for (default 0)", "2"},
+    {"channel", 0, "N",
+     "with --center the channel code the right is asked for, else the channel to view "
+     "(default 0)",
+     "2"},
+
+    {"", 0, nullptr, "Live view (through the control, as a host program drives it):", nullptr},
+    {"host", 0, "ADDRESS", "the recorder's stream server", "127.0.0.1"},
+    {"port", 0, "PORT", "its port (default: the control's)", "6001"},
+    {"user", 0, "NAME", "login user (default admin)", "viewer"},
+    {"password", 0, "TEXT", "login password (default admin)", "secret"},
+    {"dvrid", 0, "ID", "the recorder's id the stream is asked for", "7"},
+    {"link-mode", 0, "N", "stream link mode (the control's LinkMode)", "1"},
+    {"relay", 0, "HOST:PORT", "view through this stream-media relay", "10.0.0.9:7000"},
+    {"relay-id", 0, "ID", "the recorder's id at the relay", "dvr-7"},
+    {"record", 0, "FILE", "record the stream into FILE", "view.rec"},
+    {"capture", 0, "FILE", "save a snapshot into FILE at the end", "snap.bmp"},
+    {"seconds", 0, "N", "how long to view (default 10)", "3"},
 
     {"", 0, nullptr, "Control:", nullptr},
     {"members", 0, nullptr,
@@ -47,8 +63,8 @@ std::pair<std::string, std::string> ParseLogin(const std::string& text) {
 
 // The center group's options; false when the option is not one of them.
 bool ApplyCenter(const std::string& name, const std::string& value, TProbeCommandLine& cl) {
-  static const std::set<std::string> kCenterOptions = {"center", "login",  "check-right",
-                                                       "token",  "device", "channel"};
+  static const std::set<std::string> kCenterOptions = {"center", "login", "check-right", "token",
+                                                       "device"};
   if (!kCenterOptions.count(name)) return false;
   if (!cl.Center) cl.Center.emplace();
   TCenterProbe& c = *cl.Center;
@@ -62,15 +78,69 @@ bool ApplyCenter(const std::string& name, const std::string& value, TProbeComman
     c.Token = value;
   } else if (name == "device") {
     c.Device = cli::ParseWholeNumber(name, value, INT64_MIN, INT64_MAX);
-  } else if (name == "channel") {
-    c.Channel = static_cast<int32_t>(cli::ParseWholeNumber(name, value, INT32_MIN, INT32_MAX));
   }
   return true;
 }
 
+std::pair<std::string, int32_t> ParseRelay(const std::string& text) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
+    throw TUsageError("--relay wants HOST:PORT, not \"" + text + "\"");
+  }
+  return {text.substr(0, colon),
+          static_cast<int32_t>(cli::ParseWholeNumber("relay", text.substr(colon + 1), 1, 65535))};
+}
+
+// The live view group's options; false when the option is not one of them.
+bool ApplyView(const std::string& name, const std::string& value, TProbeCommandLine& cl) {
+  static const std::set<std::string> kViewOptions = {"host",   "port",      "user",   "password",
+                                                     "dvrid",  "link-mode", "relay",  "relay-id",
+                                                     "record", "capture",   "seconds"};
+  if (!kViewOptions.count(name)) return false;
+  if (!cl.View) cl.View.emplace();
+  TViewProbe& v = *cl.View;
+  if (name == "host") {
+    v.Host = value;
+  } else if (name == "port") {
+    v.Port = static_cast<int32_t>(cli::ParseWholeNumber(name, value, 1, 65535));
+  } else if (name == "user") {
+    v.User = value;
+  } else if (name == "password") {
+    v.Password = value;
+  } else if (name == "dvrid") {
+    v.DvrId = value;
+  } else if (name == "link-mode") {
+    v.LinkMode = static_cast<int32_t>(cli::ParseWholeNumber(name, value, 0, 255));
+  } else if (name == "relay") {
+    v.Relay = ParseRelay(value);
+  } else if (name == "relay-id") {
+    v.RelayId = value;
+  } else if (name == "record") {
+    v.RecordFile = value;
+  } else if (name == "capture") {
+    v.CaptureFile = value;
+  } else if (name == "seconds") {
+    v.Seconds = static_cast<int32_t>(cli::ParseWholeNumber(name, value, 1, 86400));
+  }
+  return true;
+}
+
+void CheckView(const std::set<std::string>& given, const TViewProbe& v) {
+  if (!given.count("host") && !given.count("relay")) {
+    throw TUsageError("the live view options need --host or --relay");
+  }
+  if (given.count("relay-id") && !given.count("relay")) {
+    throw TUsageError("--relay-id applies only to --relay");
+  }
+  if (v.Relay && v.Host.empty()) throw TUsageError("--relay needs --host, the recorder behind it");
+}
+
 void Apply(const std::string& name, const std::string& value, TProbeCommandLine& cl) {
   if (ApplyCenter(name, value, cl)) return;
-  if (name == "help") {
+  if (ApplyView(name, value, cl)) return;
+  if (name == "channel") {
+    cl.Channel = static_cast<int32_t>(cli::ParseWholeNumber(name, value, INT32_MIN, INT32_MAX));
+  } else if (name == "help") {
     cl.Mode = TProbeCommandLine::EMode::Help;
   } else if (name == "version") {
     cl.Mode = TProbeCommandLine::EMode::Version;
@@ -135,8 +205,19 @@ TProbeCommandLine ParseProbeArgs(const std::vector<std::string>& args) {
     throw TUsageError(e.what());
   }
   if (cl.Mode != TProbeCommandLine::EMode::Run) return cl;
-  if (cl.Center) CheckCenter(given, *cl.Center);
-  if (!cl.Center) throw TUsageError("nothing to do");
+  if (cl.Center && cl.View) {
+    throw TUsageError("the center and the live view options are separate runs");
+  }
+  if (cl.Center) {
+    if (cl.Channel) cl.Center->Channel = *cl.Channel;
+    CheckCenter(given, *cl.Center);
+  } else if (cl.View) {
+    if (cl.Channel) cl.View->Channel = *cl.Channel;
+    CheckView(given, *cl.View);
+  } else {
+    throw TUsageError(given.count("channel") ? "--channel needs --center, --host or --relay"
+                                             : "nothing to do");
+  }
   return cl;
 }
 
@@ -151,7 +232,11 @@ std::string ProbeHelpText() {
          "status) for --login, check-right ACTION for --check-right. Statuses: 0\n"
          "obtained or allowed, -1 denied or no token, -2 token rejected, -4 time-out,\n"
          "-999 not reachable or any other failure.\n"
-         "\nExit status: 0 when every status is 0, 1 otherwise, 2 on a bad command line.\n";
+         "\nA live view prints, each line after the seconds since the start, every status\n"
+         "code and event of the control as it happens, the video information, and once a\n"
+         "second the bit rate, frame rate and frames received.\n"
+         "\nExit status: for the center, 0 when every status is 0, else 1; for a live view, 0\n"
+         "when video arrived, else 1; 2 on a bad command line.\n";
   return out.str();
 }
 

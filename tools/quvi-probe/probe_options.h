@@ -30,10 +30,28 @@ struct TCenterProbe {
   int32_t Channel = 0;                                       // --channel
 };
 
+// How to reach a stream the way the control does, and what to do with it.
+struct TViewProbe {
+  std::string Host;                                      // --host (the recorder's stream server)
+  std::optional<int32_t> Port;                           // --port; else the control's default
+  int32_t Channel = 0;                                   // --channel
+  std::string User = "admin";                            // --user
+  std::string Password = "admin";                        // --password
+  std::optional<std::string> DvrId;                      // --dvrid
+  std::optional<int32_t> LinkMode;                       // --link-mode
+  std::optional<std::pair<std::string, int32_t>> Relay;  // --relay HOST:PORT
+  std::string RelayId;                                   // --relay-id
+  std::string RecordFile;                                // --record
+  std::string CaptureFile;                               // --capture
+  int32_t Seconds = 10;                                  // --seconds
+};
+
 struct TProbeCommandLine {
   enum class EMode { Run, Help, Version, Members };
   EMode Mode = EMode::Run;
   std::optional<TCenterProbe> Center;  // when --center was given
+  std::optional<TViewProbe> View;      // when --host or --relay was given
+  std::optional<int32_t> Channel;      // --channel, for whichever of the two runs
 };
 
 // Parses the arguments after the program name; throws TUsageError.
