@@ -1,6 +1,7 @@
-// Record file play through a real channel over the vendor decoder, D1 H.264 fixture
-// (h264_704x576_g711u.rec: 25 frames per second, a key frame every 25):
-// - BM_FilePlay_D1_Level4: pictures per second at the decode callback while the whole file
+// Record file play through a real channel over the vendor decoder, D1 H.264 at 25 frames per
+// second with a key frame every 25: the 4 s fixture with G.711 audio (no_audio:0) and a 10 s
+// file made here without audio (no_audio:1).
+// - BM_FilePlay_D1 (level:4): pictures per second at the decode callback while the whole file
 //   plays at speed level 4, against the ideal 16 x the file's frame rate. Target: ratio at
 //   least 0.95.
 // - BM_FileSeek_D1 / BM_FileSeek_D1_Baseline: from SetPlayedPos to the target picture at the
@@ -15,6 +16,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,8 +31,11 @@ extern "C" {
 #include "modules/vdec/test_stream_encoder.h"
 #include "player/channel/channel.h"
 #include "player/channel/frame_head.h"
+#include "player/channel/speed_ladder.h"
 #include "player/config/player_settings.h"
 #include "player/record/file_reader.h"
+#include "tools/recmake/record_file_writer.h"
+#include "tools/recmake/stream_generator.h"
 
 namespace zrplay {
 namespace {
@@ -41,8 +47,41 @@ constexpr int32_t kPort = 3;
 constexpr double kFrameRate = 25;
 constexpr auto kPatience = std::chrono::seconds(30);
 
-std::string FixturePath() {
-  return std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec";
+// A D1 H.264 record file without audio, made once per run with the stream generator, 10 s
+// at 25 frames per second with a key frame every 25; removed at exit.
+class TVideoOnlyFile {
+ public:
+  TVideoOnlyFile() : path_("/tmp/bench_file_play_" + std::to_string(getpid()) + ".rec") {
+    try {
+      recmake::TGeneratorOptions g;
+      g.Audio.reset();
+      g.DurationSec = 10;
+      g.StartUs = int64_t{1733819400} * 1000000;
+      g.Video.Gop = 25;
+      g.Video.BitrateKbit = 160;
+      g.Video.Threads = 1;
+      recmake::TStreamGenerator source(g);
+      recmake::TRecordFileWriter writer(path_);
+      for (recmake::TRecordFrame f; source.Next(f);) writer.Write(f);
+      writer.Close();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "cannot make the video-only D1 file: %s\n", e.what());
+      std::abort();
+    }
+  }
+  ~TVideoOnlyFile() { std::remove(path_.c_str()); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// File 0: the fixture, audio frames between the pictures (40 ms G.711 mu-law); file 1: the
+// generated one without audio.
+std::string FilePath(int64_t which) {
+  if (which == 0) return std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec";
+  static const TVideoOnlyFile file;
+  return file.Path();
 }
 
 // Counts the pictures at the channel's decode callback and keeps the time of the last one.
@@ -86,10 +125,10 @@ class TPictureCounter {
 // a window at speed level 4, video only, paused.
 class TPlayingChannel {
  public:
-  TPlayingChannel() {
+  explicit TPlayingChannel(const std::string& path, int32_t level = 4) {
     if (!VendorVideoDecoder().GetFreePort(vendor_port_)) return;
     channel_ = std::make_unique<TChannel>(kPort, vendor_port_);
-    if (channel_->OpenFile(FixturePath().c_str()) != 1) return;
+    if (channel_->OpenFile(path.c_str()) != 1) return;
     for (auto start = TClock::now(); channel_->BuildingIndex();) {
       if (TClock::now() - start > kPatience) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -97,8 +136,10 @@ class TPlayingChannel {
     channel_->SetDecCBStream(1);
     channel_->SetDecCallBackEx(&TPictureCounter::Callback, reinterpret_cast<ZR_USER>(&counter_));
     if (channel_->Play(0) != 1) return;
-    for (int i = 0; i < 4; ++i) channel_->Fast();
-    ok_ = channel_->SpeedLevel() == 4;
+    // Play starts at level 4 when a decode callback is set: from 0 up as a caller would.
+    channel_->SetPlaySpeed(channel_->SpeedLevel(), 0);
+    for (int i = 0; i < level; ++i) channel_->Fast();
+    ok_ = channel_->SpeedLevel() == level;
   }
   ~TPlayingChannel() {
     if (channel_) channel_->Stop();
@@ -132,9 +173,10 @@ int VideoFrames(const TFileReader& reader, int first, int last) {
   return n;
 }
 
-void BM_FilePlay_D1_Level4(benchmark::State& state) {
+void BM_FilePlay_D1(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
-  TPlayingChannel play;
+  const auto level = static_cast<int32_t>(state.range(1));
+  TPlayingChannel play(FilePath(state.range(0)), level);
   if (!play.Ok()) return state.SkipWithError("the fixture does not play through a channel");
   const std::shared_ptr<TFileReader> reader = play.Channel().FileReader();
   const int count = reader->FrameCount();
@@ -158,7 +200,7 @@ void BM_FilePlay_D1_Level4(benchmark::State& state) {
     shown += videos - 1;
   }
   const double fps = seconds > 0 ? static_cast<double>(shown) / seconds : 0;
-  const double ideal = 16 * kFrameRate;
+  const double ideal = kFrameRate / static_cast<double>(RecordFileDelayFactor(level));
   state.counters["fps"] = fps;
   state.counters["ideal_fps"] = ideal;
   state.counters["ratio"] = fps / ideal;
@@ -195,7 +237,7 @@ TSeekTarget FindSeekTarget(const TFileReader& reader) {
 
 void BM_FileSeek_D1(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
-  TPlayingChannel play;
+  TPlayingChannel play(FilePath(state.range(0)));
   if (!play.Ok()) return state.SkipWithError("the fixture does not play through a channel");
   const std::shared_ptr<TFileReader> reader = play.Channel().FileReader();
   const TSeekTarget t = FindSeekTarget(*reader);
@@ -225,7 +267,7 @@ void BM_FileSeek_D1(benchmark::State& state) {
 void BM_FileSeek_D1_Baseline(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
   TFileReader reader;
-  if (!reader.Open(FixturePath()) || !reader.BuildIndex()) {
+  if (!reader.Open(FilePath(state.range(0))) || !reader.BuildIndex()) {
     return state.SkipWithError("the fixture cannot be read");
   }
   const TSeekTarget t = FindSeekTarget(reader);
@@ -262,6 +304,29 @@ void BM_FileSeek_D1_Baseline(benchmark::State& state) {
 }  // namespace
 }  // namespace zrplay
 
-BENCHMARK(zrplay::BM_FilePlay_D1_Level4)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(zrplay::BM_FileSeek_D1_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(zrplay::BM_FileSeek_D1)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Level 4 is the target case; level 0 (real time, one pass each) shows the pacing itself.
+BENCHMARK(zrplay::BM_FilePlay_D1)
+    ->ArgNames({"no_audio", "level"})
+    ->Args({0, 4})
+    ->Args({1, 4})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(zrplay::BM_FilePlay_D1)
+    ->ArgNames({"no_audio", "level"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(zrplay::BM_FileSeek_D1_Baseline)
+    ->ArgName("no_audio")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(zrplay::BM_FileSeek_D1)
+    ->ArgName("no_audio")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
