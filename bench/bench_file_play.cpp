@@ -95,6 +95,7 @@ class TPictureCounter {
     const TClock::time_point now = TClock::now();
     std::lock_guard lock(self->lock_);
     if (self->count_ == 0) self->first_ = now;
+    if (self->count_ == 1) self->second_ = now;
     ++self->count_;
     self->last_ = now;
     self->cv_.notify_all();
@@ -111,6 +112,10 @@ class TPictureCounter {
     last = last_;
     return true;
   }
+  TClock::time_point Second() {
+    std::lock_guard lock(lock_);
+    return second_;
+  }
   int Count() {
     std::lock_guard lock(lock_);
     return count_;
@@ -120,7 +125,7 @@ class TPictureCounter {
   std::mutex lock_;
   std::condition_variable cv_;
   int count_ = 0;
-  TClock::time_point first_, last_;
+  TClock::time_point first_, second_, last_;
 };
 
 // A real channel over the vendor decoder with the fixture open and indexed, playing without
@@ -188,14 +193,16 @@ void BM_FilePlay_D1(benchmark::State& state) {
   for (auto _ : state) {
     play.PauseQuietly();
     // The seek shows frame 0 while paused; the play steps then show every frame from 0.
-    play.Channel().SetCurrFrameNum(0);
     play.Counter().Reset();
+    play.Channel().SetCurrFrameNum(0);
     play.Channel().Pause(0);
     TClock::time_point first, last;
     if (!play.Counter().WaitFor(videos + 1, first, last)) {
-      return state.SkipWithError("not every picture reached the decode callback");
+      state.SkipWithError("not every picture reached the decode callback");
+      break;
     }
     // From the first picture of the steps to the last: videos - 1 intervals.
+    first = play.Counter().Second();
     const double elapsed = std::chrono::duration<double>(last - first).count();
     state.SetIterationTime(elapsed);
     seconds += elapsed;
@@ -255,7 +262,8 @@ void BM_FileSeek_D1(benchmark::State& state) {
     play.Channel().Pause(0);
     TClock::time_point first, last;
     if (!play.Counter().WaitFor(pictures, first, last)) {
-      return state.SkipWithError("the target picture did not reach the decode callback");
+      state.SkipWithError("the target picture did not reach the decode callback");
+      break;
     }
     state.SetIterationTime(std::chrono::duration<double>(last - start).count());
     key_seconds += std::chrono::duration<double>(first - start).count();
