@@ -74,7 +74,7 @@ struct TBaselineCodec {
 };
 
 // libavcodec alone: one context, packets with their padding made before the loop.
-void Baseline(benchmark::State& state, EAudioCodec codec, TBaselineCodec spec) {
+void Baseline(benchmark::State& state, EAudioCodec codec, TBaselineCodec codec_info) {
   const auto& frames = Payloads(codec);
   std::vector<AVPacket*> packets;
   for (const std::vector<uint8_t>& f : frames) {
@@ -83,13 +83,13 @@ void Baseline(benchmark::State& state, EAudioCodec codec, TBaselineCodec spec) {
     std::copy(f.begin(), f.end(), p->data);
     packets.push_back(p);
   }
-  const AVCodec* decoder = avcodec_find_decoder(spec.id);
+  const AVCodec* decoder = avcodec_find_decoder(codec_info.id);
   AVCodecContext* ctx = avcodec_alloc_context3(decoder);
-  if (spec.rate > 0) {
-    ctx->sample_rate = spec.rate;
+  if (codec_info.rate > 0) {
+    ctx->sample_rate = codec_info.rate;
     av_channel_layout_default(&ctx->ch_layout, 1);
   }
-  ctx->bits_per_coded_sample = spec.bits_per_coded_sample;
+  ctx->bits_per_coded_sample = codec_info.bits_per_coded_sample;
   if (avcodec_open2(ctx, decoder, nullptr) < 0) std::abort();
   AVFrame* frame = av_frame_alloc();
   size_t i = 0;

@@ -10,9 +10,9 @@ namespace plat {
 
 namespace {
 
-bool MakeFont(const TFontSpec& spec, TRasterFont& font) {
-  const TFontFace face = FindFontFace(spec.name, spec.bold);
-  return font.Create({.height = spec.PixelHeight(), .bold = spec.bold}, face);
+bool MakeFont(const TFontSpec& font_spec, TRasterFont& font) {
+  const TFontFace face = FindFontFace(font_spec.name, font_spec.bold);
+  return font.Create({.height = font_spec.PixelHeight(), .bold = font_spec.bold}, face);
 }
 
 }  // namespace

@@ -22,19 +22,19 @@ class TNullSink final : public TSoundSink {
 constexpr pa_usec_t kServerBufferUs = 100000;
 
 pa_simple* Connect(const TSoundFormat& format) {
-  pa_sample_spec spec{};
-  spec.format = format.Bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-  spec.channels = static_cast<uint8_t>(format.Channels);
-  spec.rate = static_cast<uint32_t>(format.SampleRate);
+  pa_sample_spec sample_format{};
+  sample_format.format = format.Bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+  sample_format.channels = static_cast<uint8_t>(format.Channels);
+  sample_format.rate = static_cast<uint32_t>(format.SampleRate);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
-  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kServerBufferUs, &spec));
+  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kServerBufferUs, &sample_format));
   attr.prebuf = static_cast<uint32_t>(-1);
   attr.minreq = static_cast<uint32_t>(-1);
   attr.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  return pa_simple_new(nullptr, "QelDSound", PA_STREAM_PLAYBACK, nullptr, "live sound", &spec,
-                       nullptr, &attr, &error);
+  return pa_simple_new(nullptr, "QelDSound", PA_STREAM_PLAYBACK, nullptr, "live sound",
+                       &sample_format, nullptr, &attr, &error);
 }
 
 class TPulseSink final : public TSoundSink {

@@ -62,21 +62,21 @@ void TPreviewControlWindow::SetBorderStyle(int32_t v) {
 }
 
 plat::TFontDesc TPreviewControlWindow::Font() {
-  const plat::TFontSpec& spec = window_->Font();
+  const plat::TFontSpec& font_spec = window_->Font();
   plat::TFontDesc desc;
-  if (!spec.name.empty()) desc.Name = spec.name;
-  desc.Size = spec.size;
-  desc.Bold = spec.bold;
-  desc.Weight = spec.bold ? 700 : 400;
+  if (!font_spec.name.empty()) desc.Name = font_spec.name;
+  desc.Size = font_spec.size;
+  desc.Bold = font_spec.bold;
+  desc.Weight = font_spec.bold ? 700 : 400;
   return desc;
 }
 
 void TPreviewControlWindow::SetFont(const plat::TFontDesc& v) {
-  plat::TFontSpec spec = window_->Font();
-  spec.name = v.Name;
-  spec.size = static_cast<int32_t>(std::lround(v.Size));
-  spec.bold = v.Bold || v.Weight >= 700;
-  window_->SetFont(spec);
+  plat::TFontSpec font_spec = window_->Font();
+  font_spec.name = v.Name;
+  font_spec.size = static_cast<int32_t>(std::lround(v.Size));
+  font_spec.bold = v.Bold || v.Weight >= 700;
+  window_->SetFont(font_spec);
 }
 
 }  // namespace viewer
