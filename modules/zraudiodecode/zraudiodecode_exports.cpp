@@ -14,7 +14,7 @@ using zraudio::TAvAudioParams;
 
 enum ECodec { kG711U, kG711A, kG722, kADPCM, kG721, kCodecCount };
 
-struct TCodecSpec {
+struct TCodecInfo {
   TAvAudioParams Params;
   // Decoded bytes for in_length coded bytes; 0 when the length cannot be decoded.
   size_t (*OutputBytes)(size_t in_length);
@@ -31,22 +31,22 @@ size_t ImaBlockBytes(size_t n) {
   return n < 4 ? 0 : 2 * (1 + (n - 4) / 4 * 8);
 }
 
-const std::array<TCodecSpec, kCodecCount>& Specs() {
-  static const std::array<TCodecSpec, kCodecCount> specs = {{
+const std::array<TCodecInfo, kCodecCount>& CodecTable() {
+  static const std::array<TCodecInfo, kCodecCount> table = {{
       {{AV_CODEC_ID_PCM_MULAW, 8000, 1, 0}, TwoBytesPerByte},
       {{AV_CODEC_ID_PCM_ALAW, 8000, 1, 0}, TwoBytesPerByte},
       {{AV_CODEC_ID_ADPCM_G722, 16000, 1, 8}, TwoSamplesPerByte},
       {{AV_CODEC_ID_ADPCM_IMA_WAV, 8000, 1, 4}, ImaBlockBytes},
       {{AV_CODEC_ID_ADPCM_G726LE, 8000, 1, 4}, TwoSamplesPerByte},
   }};
-  return specs;
+  return table;
 }
 
 // This thread's decoder of the codec, opened on first use; nullptr when it cannot open.
 TAvAudioDecoder* ThreadDecoder(ECodec codec) {
   thread_local std::array<std::unique_ptr<TAvAudioDecoder>, kCodecCount> decoders;
   std::unique_ptr<TAvAudioDecoder>& d = decoders[codec];
-  if (!d) d = std::make_unique<TAvAudioDecoder>(Specs()[codec].Params);
+  if (!d) d = std::make_unique<TAvAudioDecoder>(CodecTable()[codec].Params);
   return d->Ok() ? d.get() : nullptr;
 }
 
@@ -56,7 +56,7 @@ int32_t DecodeOneFrame(ECodec codec, const uint8_t* in, int32_t in_length, uint8
   const int32_t capacity = *out_length;
   *out_length = 0;
   if (in == nullptr || out == nullptr || in_length < 1 || capacity < 0) return ZRAUDIO_E_ARG;
-  const size_t needed = Specs()[codec].OutputBytes(static_cast<size_t>(in_length));
+  const size_t needed = CodecTable()[codec].OutputBytes(static_cast<size_t>(in_length));
   if (needed == 0) return ZRAUDIO_E_DECODE;
   if (needed > static_cast<size_t>(capacity)) {
     *out_length = needed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(needed);
