@@ -80,6 +80,17 @@ class TChannel {
   // Stops, closes the decoder's stream and marks the stream closed.
   int32_t CloseStream();
 
+  // The source buffer callback as the caller registered it. The channel keeps no source
+  // buffer of its own to watch, so it keeps the callback but never calls it.
+  struct TSourceBufCallback {
+    ZR_SOURCE_BUF_CALLBACK Callback = nullptr;
+    ZR_USER User = 0;
+    void* Reserved = nullptr;
+  };
+  // Keeps the callback, its user value and the reserved value (replacing earlier ones); 1.
+  int32_t SetSourceBufCallBack(ZR_SOURCE_BUF_CALLBACK callback, ZR_USER user, void* reserved);
+  TSourceBufCallback SourceBufCallback() const;
+
   // --- Play state ---
   // Opens the decoder's stream and plays it into the window (0: no drawing): the decoder
   // draws when DrawBySDK is set, else the channel draws the pictures its decode hook gets.
@@ -305,6 +316,8 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+  mutable std::mutex source_buf_lock_;
+  TSourceBufCallback source_buf_callback_;
 
   // Record file play. file_lock_ guards the reader pointer, the read buffer and moving the
   // current index; the reader itself serves any thread. The index link lets an index
