@@ -38,9 +38,9 @@ THostedView::THostedView(const TViewSettings& settings) : settings_(settings) {
     return;
   }
   bool ok = PutText("HostIP", "127.0.0.1") && PutInt("HostPort", settings.Port) &&
-            PutInt("ChannelNo", settings.Channel) && PutText("DVRID", "1") &&
-            PutText("LoginUser", "admin") && PutText("Password", "admin") &&
-            PutInt("ConnectTimeout", settings.ConnectTimeoutMs) &&
+            PutInt("ChannelNo", settings.Channel) && PutInt("PortNo", settings.PlayerPort) &&
+            PutText("DVRID", "1") && PutText("LoginUser", "admin") &&
+            PutText("Password", "admin") && PutInt("ConnectTimeout", settings.ConnectTimeoutMs) &&
             PutInt("ReadTimeout", settings.ReadTimeoutMs) && PutInt("TryTimes", settings.TryTimes);
   if (ok && settings.ThroughRelay) {
     ok = PutInt("ConnectionType", kConnectionThroughRelay) &&

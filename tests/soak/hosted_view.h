@@ -18,7 +18,8 @@ namespace soak {
 using TClock = std::chrono::steady_clock;
 
 struct TViewSettings {
-  int32_t Port = 0;
+  int32_t Port = 0;        // streamsim's
+  int32_t PlayerPort = 0;  // PortNo: each view of a host plays on a port of its own
   int32_t Channel = 1;
   bool ThroughRelay = false;  // connection type 1: streamsim as the stream-media relay
   int32_t ConnectTimeoutMs = 1000;

@@ -1,6 +1,7 @@
 #include "tests/soak/process_figures.h"
 
 #include <dirent.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <fstream>
@@ -42,6 +43,8 @@ TProcessFigures ReadProcessFigures() {
   f.Threads = CountEntries("/proc/self/task");
   f.Descriptors = CountEntries("/proc/self/fd");
   f.RssMiB = ReadRssMiB();
+  const struct mallinfo2 heap = ::mallinfo2();
+  f.HeapMiB = static_cast<double>(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0);
   return f;
 }
 

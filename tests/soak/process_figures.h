@@ -1,6 +1,7 @@
 // What the soak watches of its own process between fault cycles: live threads
-// (/proc/self/task), open descriptors (/proc/self/fd) and resident memory (VmRSS of
-// /proc/self/status). Plain functions; any thread.
+// (/proc/self/task), open descriptors (/proc/self/fd), resident memory (VmRSS of
+// /proc/self/status) and the heap in use, which tells a leak from a fragmented heap. Plain
+// functions; any thread.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ struct TProcessFigures {
   int Threads = 0;
   int Descriptors = 0;
   double RssMiB = 0;
+  double HeapMiB = 0;  // what the allocator has handed out and not got back
 };
 
 // -1 / 0 for what cannot be read.

@@ -286,6 +286,7 @@ int main(int argc, char** argv) {
     soak::TViewSettings s;
     s.Port = server.Port();
     s.Channel = i + 1;
+    s.PlayerPort = i;
     s.ThroughRelay = i % 2 == 1;
     s.ConnectTimeoutMs = o.ReadTimeoutMs;
     s.ReadTimeoutMs = o.ReadTimeoutMs;
@@ -300,6 +301,7 @@ int main(int argc, char** argv) {
                 [](size_t, const soak::THostedView& v) { return soak::Recovered(v.History(), 0); });
   if (first_video < 0) {
     std::fprintf(stderr, "soak_faults: the views never drew video\n");
+    PrintHistory(views, run_start, std::vector<size_t>(views.size(), 0));
     return 1;
   }
   std::printf("streamsim on port %d, %d view(s) drawing after %.2f s; %zu faults a cycle\n",
@@ -376,9 +378,10 @@ int main(int argc, char** argv) {
     }
     const soak::TProcessFigures figures = soak::ReadProcessFigures();
     if (cycle == 1) first_figures = figures;
-    std::printf("cycle %d: %d/%zu recovered in %.1f s, threads %d, fds %d, rss %.1f MiB\n", cycle,
-                cycle_recovered, faults.size() * views.size(), Seconds(TClock::now() - cycle_start),
-                figures.Threads, figures.Descriptors, figures.RssMiB);
+    std::printf(
+        "cycle %d: %d/%zu recovered in %.1f s, threads %d, fds %d, rss %.1f MiB, heap %.2f MiB\n",
+        cycle, cycle_recovered, faults.size() * views.size(), Seconds(TClock::now() - cycle_start),
+        figures.Threads, figures.Descriptors, figures.RssMiB, figures.HeapMiB);
     std::fflush(stdout);
   }
   const soak::TProcessFigures last_figures = soak::ReadProcessFigures();
