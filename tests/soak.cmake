@@ -18,7 +18,7 @@ if(QUVI_TESTS)
     ZRPLAYPROXY_PATH="$<TARGET_FILE:ZrPlayProxy>")
   # Two cycles of every fault: the second must leave threads and descriptors as the first.
   add_test(NAME soak_faults.short COMMAND soak_faults --cycles 2 --views 1)
-  set_tests_properties(soak_faults.short PROPERTIES TIMEOUT 300)
+  set_tests_properties(soak_faults.short PROPERTIES TIMEOUT 600)
 
   quvi_add_test(soak_parts_test SOURCES soak/soak_parts_test.cpp LIBS quvi_soak_parts)
 endif()

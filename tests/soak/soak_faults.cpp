@@ -47,9 +47,9 @@ const cli::TOptionSpec kOptions[] = {
      "only these faults, comma-separated (kill, refuse-1, refuse-2, refuse-5, refuse-7, close, "
      "stall, media-stall, garbage, oversize, cut, audio-only, no-head, slow-relay)",
      "kill,stall"},
-    {"fault-seconds", 0, "S", "longest wait for the views to meet a fault (default 10)", "5"},
+    {"fault-seconds", 0, "S", "longest wait for the views to meet a fault (default 20)", "5"},
     {"recover-seconds", 0, "S",
-     "longest wait for the views to reconnect and draw pictures after a fault (default 10)", "5"},
+     "longest wait for the views to reconnect and draw pictures after a fault (default 20)", "5"},
     {"read-timeout-ms", 0, "MS", "the views' ReadTimeout and ConnectTimeout (default 1000)",
      "2000"},
     {"reconnect-pause-ms", 0, "MS",
@@ -79,8 +79,8 @@ struct TOptions {
   int Cycles = 2;
   int Views = 1;
   std::vector<std::string> Faults;
-  double FaultSeconds = 10;
-  double RecoverSeconds = 10;
+  double FaultSeconds = 20;
+  double RecoverSeconds = 20;
   int ReadTimeoutMs = 1000;
   int ReconnectPauseMs = 100;
   double RssBoundMiB = kDefaultRssBoundMiB;
