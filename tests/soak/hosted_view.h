@@ -51,6 +51,9 @@ class THostedView {
   // Looks at the window once; a changed picture is added to the history.
   void Sample();
   const std::vector<TMark>& History() const { return history_; }
+  // Empties the history (keeping its room, so that it stops growing once a fault's worth of
+  // marks fits).
+  void ForgetHistory() { history_.clear(); }
 
  private:
   static void Sink(void* user, int32_t dispid, const QuviVariant* args, uint32_t count);

@@ -317,6 +317,9 @@ int main(int argc, char** argv) {
     for (size_t f = 0; f < faults.size(); ++f) {
       const soak::TFault& fault = faults[f];
       TFaultRecord& record = records[f];
+      // Each fault is judged on what came after it began; the older history goes, so that
+      // the soak's own memory stays the same from cycle to cycle.
+      for (auto& v : views) v->ForgetHistory();
       std::vector<size_t> from = HistoryMarks(views);
       const TClock::time_point applied = TClock::now();
       bool started = true;
@@ -337,7 +340,8 @@ int main(int argc, char** argv) {
       if (!started) {
       } else if (struck < 0) {
         fail("cycle " + std::to_string(cycle) + " " + fault.Name + ": not met within " +
-             std::to_string(o.FaultSeconds) + " s");
+             std::to_string(o.FaultSeconds) + " s; what the views showed:");
+        PrintHistory(views, applied, from);
       } else {
         ++record.Struck;
         record.MaxStrikeS = std::max(record.MaxStrikeS, struck);
@@ -366,7 +370,8 @@ int main(int argc, char** argv) {
       if (back < 0) {
         fail("cycle " + std::to_string(cycle) + " " + fault.Name + ": " +
              std::to_string(o.Views - views_back) + " view(s) drew nothing within " +
-             std::to_string(o.RecoverSeconds) + " s");
+             std::to_string(o.RecoverSeconds) + " s; what the views showed:");
+        PrintHistory(views, lifted, from);
       } else {
         record.MaxRecoverS = std::max(record.MaxRecoverS, back);
       }
@@ -378,10 +383,12 @@ int main(int argc, char** argv) {
     }
     const soak::TProcessFigures figures = soak::ReadProcessFigures();
     if (cycle == 1) first_figures = figures;
-    std::printf(
-        "cycle %d: %d/%zu recovered in %.1f s, threads %d, fds %d, rss %.1f MiB, heap %.2f MiB\n",
-        cycle, cycle_recovered, faults.size() * views.size(), Seconds(TClock::now() - cycle_start),
-        figures.Threads, figures.Descriptors, figures.RssMiB, figures.HeapMiB);
+    std::printf("cycle %d: %d/%zu recovered in %.1f s, threads %d, fds %d, rss %.1f MiB", cycle,
+                cycle_recovered, faults.size() * views.size(), Seconds(TClock::now() - cycle_start),
+                figures.Threads, figures.Descriptors, figures.RssMiB);
+    // A sanitizer's allocator does not tell its heap.
+    if (figures.HeapMiB > 0) std::printf(", heap %.2f MiB", figures.HeapMiB);
+    std::printf("\n");
     std::fflush(stdout);
   }
   const soak::TProcessFigures last_figures = soak::ReadProcessFigures();
