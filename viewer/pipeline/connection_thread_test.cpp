@@ -498,6 +498,25 @@ TEST_F(ConnectionThreadTest, AttemptsArePausedHalfASecondAndCyclesFiveSeconds) {
   EXPECT_EQ(disconnects[1] - disconnects[0], 5000u + 3u * 500u);
 }
 
+TEST(CyclePauseFromEnvironment, ShortensThePauseOnlyForAWholeNumberInRange) {
+  struct TCase {
+    const char* Value;  // nullptr: unset
+    int32_t Steps;
+  };
+  const TCase cases[] = {{nullptr, 50},  {"", 50},      {"300", 3},   {"250", 3}, {"0", 0},
+                         {"60000", 600}, {"60001", 50}, {"-100", 50}, {"2s", 50}, {" 300", 3}};
+  for (const TCase& c : cases) {
+    if (c.Value == nullptr) {
+      ::unsetenv("QUVI_RECONNECT_PAUSE_MS");
+    } else {
+      ::setenv("QUVI_RECONNECT_PAUSE_MS", c.Value, 1);
+    }
+    EXPECT_EQ(TConnectionThread::CyclePauseStepsFromEnvironment(), c.Steps)
+        << (c.Value ? c.Value : "unset");
+  }
+  ::unsetenv("QUVI_RECONNECT_PAUSE_MS");
+}
+
 // Failures raised inside an attempt, and what each leaves behind.
 struct AttemptFailure {
   const char* name;
