@@ -20,6 +20,7 @@
 #include "platform/messages.h"
 #include "tests/picture_match.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/common/player_library.h"
 
 namespace {
@@ -27,14 +28,7 @@ namespace {
 const std::string kFixture = std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec";
 constexpr int32_t kPort = 60;
 
-bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using quvi_test::WaitUntil;
 
 std::atomic<int> g_index_calls{0};
 std::atomic<ZR_USER> g_index_user{0};
