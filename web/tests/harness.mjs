@@ -156,23 +156,29 @@ export async function selectView(page, index) {
   await panel(page, index).waitFor({state: 'visible'});
 }
 
-// The view's canvas as {width, height, data} (RGBA bytes as a plain array), and the number
-// of pictures drawn into it so far.
+// The view's canvas as {width, height, data} (RGBA bytes), with the number of pictures drawn
+// into it and the sequence number of the last.
 export async function readCanvas(page, index) {
-  return page.evaluate((i) => {
+  const read = await page.evaluate((i) => {
     const canvas = document.querySelector('.tile[data-view="' + i + '"] canvas');
     const context = canvas.getContext('2d', {willReadFrequently: true});
-    const image = context.getImageData(0, 0, canvas.width, canvas.height);
+    const bytes = context.getImageData(0, 0, canvas.width, canvas.height).data;
+    let text = '';
+    for (let o = 0; o < bytes.length; o += 0x8000) {
+      text += String.fromCharCode.apply(null, bytes.subarray(o, o + 0x8000));
+    }
     const view = window.quviPage.views[i];
     const stats = view.control !== null ? window.quviStats.views[view.control] : undefined;
     return {
       width: canvas.width,
       height: canvas.height,
-      data: Array.from(image.data),
+      base64: btoa(text),
       drawn: stats ? stats.drawn : 0,
       sequence: stats ? stats.lastSequence : 0
     };
   }, index);
+  const {base64, ...rest} = read;
+  return {...rest, data: Buffer.from(base64, 'base64')};
 }
 
 // The pictures drawn into a view so far.
