@@ -96,7 +96,6 @@ export class View {
     this.received = {count: 0, bytes: 0};
     this.captionText = '';
     this.captionHistory = [];
-    this.videoInfo = null;
     this.fieldInputs = new Map();
     this.tipInputs = new Map();
     this.tipRead = new Map();
@@ -308,9 +307,15 @@ export class View {
       this.setField('ChannelNo', this.page.channels[this.index % this.page.channels.length]);
     }
     await this.readSettings();
-    this.titleText.textContent = 'View ' + (this.index + 1) + ' \u00b7 control ' + this.control;
+    this.showTitle();
     this.setState('idle');
     this.setBusy(false);
+  }
+
+  showTitle() {
+    this.titleText.textContent = 'View ' + (this.index + 1) + ' \u00b7 ' +
+        this.fieldValue('HostIP') + ':' + this.fieldValue('HostPort') + ' channel ' +
+        this.fieldValue('ChannelNo');
   }
 
   // Fills a field; a name the panel has no field for gets one among the extra settings.
@@ -379,13 +384,13 @@ export class View {
       }
       this.drawer.clear();
       this.received = {count: 0, bytes: 0};
-      this.videoInfo = null;
       await this.invoke('StartPlay');
       this.playing = true;
       this.note(
           'play: ' + this.fieldValue('HostIP') + ':' + this.fieldValue('HostPort') + ', channel ' +
           this.fieldValue('ChannelNo'));
       this.setState('starting');
+      this.showTitle();
       this.startPolling();
     } catch (e) {
       this.fail('play', e);
@@ -572,7 +577,6 @@ export class View {
             this.received.count + ' (' + (this.received.bytes / 1024).toFixed(0) + ' KiB)';
         break;
       case 'OnVideoInfoRead':
-        this.videoInfo = args;
         this.note('video: codec ' + args.aCodec + ', ' + args.aWidth + ' x ' + args.aHeight);
         this.statValues.get('Video').textContent =
             args.aWidth + ' x ' + args.aHeight + ' (codec ' + args.aCodec + ')';

@@ -160,7 +160,7 @@ test('a picture slider sends the camera\'s video parameters', async () => {
   assert.equal(sent.channel, 0);
 });
 
-test('dragging over the picture in digital zoom mode zooms into the dragged region', async () => {
+test('digital zoom: a drag zooms into the dragged region, the wheel around the pointer', async () => {
   await selectView(page, 0);
   await panel(page, 0).locator('input[name="DigitalZoomMode"]').check();
   const canvas = tile(page, 0).locator('canvas');
@@ -181,6 +181,17 @@ test('dragging over the picture in digital zoom mode zooms into the dragged regi
 
   await panel(page, 0).locator('button.unzoom').click();
   await waitForPattern(0, 'the whole picture again');
+
+  // Three wheel notches away from the user at the centre: each shows 0.9 of the region
+  // around the point, so the view's edges reach into the yellow and the blue bar.
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  for (let i = 0; i < 3; i++) await page.mouse.wheel(0, -100);
+  await waitFor('the picture zoomed by the wheel', async () => {
+    const seen = barsAlong(await readCanvas(page, 0), [0.02, 0.98], 0.5);
+    return seen[0].bar === 1 && seen[1].bar === 6;
+  });
+  await panel(page, 0).locator('button.unzoom').click();
+  await waitForPattern(0, 'the whole picture after the wheel zoom');
   await panel(page, 0).locator('input[name="DigitalZoomMode"]').uncheck();
 });
 
