@@ -375,16 +375,22 @@ export class View {
     if (this.control === null) return;
     this.setBusy(true);
     try {
-      for (const field of this.fieldInputs.keys()) await this.put(field, this.fieldValue(field));
+      // The server takes the requests in order: every setting reaches the control before
+      // the start, without waiting for each answer in between.
+      const settings = [...this.fieldInputs.keys()].map((f) => this.put(f, this.fieldValue(f)));
       for (const [name, input] of this.tipInputs) {
         if (input.value !== this.tipRead.get(name)) {
-          await this.put(name, input.value);
+          settings.push(this.put(name, input.value));
           this.tipRead.set(name, input.value);
         }
       }
       this.drawer.clear();
       this.received = {count: 0, bytes: 0};
-      await this.invoke('StartPlay');
+      const started = this.invoke('StartPlay');
+      started.catch(() => {});  // judged below, after the settings
+      const refused = (await Promise.allSettled(settings)).find((s) => s.status === 'rejected');
+      await started;
+      if (refused) this.fail('a setting', refused.reason);
       this.playing = true;
       this.note(
           'play: ' + this.fieldValue('HostIP') + ':' + this.fieldValue('HostPort') + ', channel ' +
