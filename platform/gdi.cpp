@@ -89,6 +89,7 @@ void StretchLocked(TSurface& dst, int32_t x, int32_t y, int32_t width, int32_t h
       out[tx] = in[sx];
     }
   }
+  dst.MarkChanged();
 }
 
 }  // namespace
@@ -115,6 +116,7 @@ bool MoveWindow(HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) 
     surface->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBlack);
     surface->width = width;
     surface->height = height;
+    surface->MarkChanged();
   }
   // A window of a class shows its new size once its thread paints it.
   if (classed) InvalidateRect(hwnd, nullptr, true);
@@ -241,6 +243,7 @@ int SetDIBits(HDC /*dc*/, HBITMAP bitmap, UINT start, UINT lines, const void* bi
     std::memcpy(surface->pixels.data() + row * surface->width, rows + i * surface->width,
                 static_cast<size_t>(surface->width) * 4);
   }
+  if (count > 0) surface->MarkChanged();
   return static_cast<int>(count);
 }
 
@@ -279,6 +282,20 @@ bool GetWindowPixels(HWND hwnd, std::vector<uint32_t>* pixels, int32_t* width, i
   auto surface = WindowSurface(hwnd);
   if (!surface || !pixels || !width || !height) return false;
   std::lock_guard<std::mutex> lock(surface->mutex);
+  *pixels = surface->pixels;
+  *width = surface->width;
+  *height = surface->height;
+  return true;
+}
+
+bool GetWindowPixelsIfChanged(HWND hwnd, TSurfaceChange* change, std::vector<uint32_t>* pixels,
+                              int32_t* width, int32_t* height) {
+  auto surface = WindowSurface(hwnd);
+  if (!surface || !change || !pixels || !width || !height) return false;
+  std::lock_guard<std::mutex> lock(surface->mutex);
+  if (surface->version == change->version) return false;
+  change->version = surface->version;
+  change->changed_at_ms = surface->changed_at_ms;
   *pixels = surface->pixels;
   *width = surface->width;
   *height = surface->height;
