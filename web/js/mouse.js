@@ -1,9 +1,13 @@
 // Mouse input on a view's picture, forwarded to the control's window in window pixels (the
 // canvas is scaled to the tile, the window has its own size). Moves are coalesced to one
 // per animation frame, and a pending move is always sent before a press or release so the
-// control sees the pointer where the button changed.
+// control sees the pointer where the button changed. A second press soon after a release of
+// the same button at the same place goes as `dblclick`, as the desktop sends it in place of
+// that press.
 
 const kButtons = ['left', 'middle', 'right'];
+const kDoubleClickMs = 500;
+const kDoubleClickSlop = 4;  // CSS pixels
 
 export class MouseForwarder {
   // `view` gives windowSize(), sendMouse(type, fields), zoomMode() (digital zoom is on),
@@ -14,11 +18,11 @@ export class MouseForwarder {
     this.pendingMove = null;
     this.moveScheduled = false;
     this.dragStart = null;
+    this.lastRelease = null;  // {button, atMs, x, y} of the last release, for double clicks
 
     canvas.addEventListener('pointerdown', (e) => this.button('down', e));
     canvas.addEventListener('pointerup', (e) => this.button('up', e));
     canvas.addEventListener('pointermove', (e) => this.move(e));
-    canvas.addEventListener('dblclick', (e) => this.send('dblclick', e));
     canvas.addEventListener('wheel', (e) => this.wheel(e), {passive: false});
     canvas.addEventListener('contextmenu', (e) => e.preventDefault());
   }
@@ -61,12 +65,22 @@ export class MouseForwarder {
     if (type === 'down') {
       this.canvas.setPointerCapture(e.pointerId);
       if (e.button === 0 && this.view.zoomMode()) this.startDragBox(e);
+      if (this.isSecondPress(e)) type = 'dblclick';
     } else {
       this.endDragBox();
+      this.lastRelease = {button: e.button, atMs: e.timeStamp, x: e.clientX, y: e.clientY};
     }
     this.pendingMove = this.fields(e);
     this.flushMove();
     this.send(type, e);
+  }
+
+  isSecondPress(e) {
+    const last = this.lastRelease;
+    this.lastRelease = null;
+    return last !== null && last.button === e.button && e.timeStamp - last.atMs < kDoubleClickMs &&
+        Math.abs(e.clientX - last.x) <= kDoubleClickSlop &&
+        Math.abs(e.clientY - last.y) <= kDoubleClickSlop;
   }
 
   wheel(e) {

@@ -27,6 +27,7 @@ const kFields = [
   {name: 'DVRID', label: 'Recorder ID', type: 'text', advanced: true},
   {name: 'Token', label: 'Token', type: 'text', advanced: true},
   {name: 'LinkMode', label: 'Stream (link mode)', type: 'number', advanced: true},
+  {name: 'PortNo', label: 'Player port', type: 'number', advanced: true},
   {name: 'TryTimes', label: 'Attempts', type: 'number', advanced: true},
   {name: 'ConnectTimeout', label: 'Connect time-out (ms)', type: 'number', advanced: true},
   {name: 'ReadTimeout', label: 'Read time-out (ms)', type: 'number', advanced: true},
@@ -306,6 +307,9 @@ export class View {
     if (this.page.channels.length > 0) {
       this.setField('ChannelNo', this.page.channels[this.index % this.page.channels.length]);
     }
+    // Controls that share a player port draw into each other's windows; the control's number
+    // is unique in the server.
+    this.setField('PortNo', this.control);
     await this.readSettings();
     this.showTitle();
     this.setState('idle');

@@ -32,8 +32,13 @@ after(async () => {
   if (dir && !process.env.QUVI_KEEP_TEST_FILES) fs.rmSync(dir, {recursive: true, force: true});
 });
 
+// Fills a field of the view's panel, unfolding "More settings" when the field sits there.
 async function setField(index, name, value) {
-  await panel(page, index).locator('[name="' + name + '"]').first().fill(String(value));
+  const input = panel(page, index).locator('[name="' + name + '"]').first();
+  if (!(await input.isVisible())) {
+    await panel(page, index).locator('details.more > summary').click();
+  }
+  await input.fill(String(value));
 }
 
 async function captionOf(index) {
@@ -160,40 +165,42 @@ test('a picture slider sends the camera\'s video parameters', async () => {
   assert.equal(sent.channel, 0);
 });
 
-test('digital zoom: a drag zooms into the dragged region, the wheel around the pointer', async () => {
-  await selectView(page, 0);
-  await panel(page, 0).locator('input[name="DigitalZoomMode"]').check();
-  const canvas = tile(page, 0).locator('canvas');
-  const box = await canvas.boundingBox();
-  // The region over the first two bars (white 0..1/8, yellow 1/8..2/8 of the width).
-  await page.mouse.move(box.x + 0.02 * box.width, box.y + 0.3 * box.height);
-  await page.mouse.down();
-  await page.mouse.move(box.x + 0.12 * box.width, box.y + 0.45 * box.height, {steps: 4});
-  await page.mouse.move(box.x + 0.23 * box.width, box.y + 0.6 * box.height, {steps: 4});
-  await page.mouse.up();
-  // Zoomed, the left half of the view shows white, the right half yellow.
-  const zoomedBars = [0, 0, 1, 1];
-  await waitFor('the zoomed picture', async () => {
-    const seen = barsAlong(await readCanvas(page, 0), [0.1, 0.4, 0.6, 0.9], 0.5);
-    return seen.every((s, i) => s.bar === zoomedBars[i] && s.distance < 48);
-  });
-  await tile(page, 0).screenshot({path: path.join(dir, 'zoomed.png')});
+test(
+    'digital zoom: a drag zooms into the dragged region, the wheel around the pointer',
+    async () => {
+      await selectView(page, 0);
+      await panel(page, 0).locator('input[name="DigitalZoomMode"]').check();
+      const canvas = tile(page, 0).locator('canvas');
+      const box = await canvas.boundingBox();
+      // The region over the first two bars (white 0..1/8, yellow 1/8..2/8 of the width).
+      await page.mouse.move(box.x + 0.02 * box.width, box.y + 0.3 * box.height);
+      await page.mouse.down();
+      await page.mouse.move(box.x + 0.12 * box.width, box.y + 0.45 * box.height, {steps: 4});
+      await page.mouse.move(box.x + 0.23 * box.width, box.y + 0.6 * box.height, {steps: 4});
+      await page.mouse.up();
+      // Zoomed, the left half of the view shows white, the right half yellow.
+      const zoomedBars = [0, 0, 1, 1];
+      await waitFor('the zoomed picture', async () => {
+        const seen = barsAlong(await readCanvas(page, 0), [0.1, 0.4, 0.6, 0.9], 0.5);
+        return seen.every((s, i) => s.bar === zoomedBars[i] && s.distance < 48);
+      });
+      await tile(page, 0).screenshot({path: path.join(dir, 'zoomed.png')});
 
-  await panel(page, 0).locator('button.unzoom').click();
-  await waitForPattern(0, 'the whole picture again');
+      await panel(page, 0).locator('button.unzoom').click();
+      await waitForPattern(0, 'the whole picture again');
 
-  // Three wheel notches away from the user at the centre: each shows 0.9 of the region
-  // around the point, so the view's edges reach into the yellow and the blue bar.
-  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
-  for (let i = 0; i < 3; i++) await page.mouse.wheel(0, -100);
-  await waitFor('the picture zoomed by the wheel', async () => {
-    const seen = barsAlong(await readCanvas(page, 0), [0.02, 0.98], 0.5);
-    return seen[0].bar === 1 && seen[1].bar === 6;
-  });
-  await panel(page, 0).locator('button.unzoom').click();
-  await waitForPattern(0, 'the whole picture after the wheel zoom');
-  await panel(page, 0).locator('input[name="DigitalZoomMode"]').uncheck();
-});
+      // Three wheel notches away from the user at the centre: each shows 0.9 of the region
+      // around the point, so the view's edges reach into the yellow and the blue bar.
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      for (let i = 0; i < 3; i++) await page.mouse.wheel(0, -100);
+      await waitFor('the picture zoomed by the wheel', async () => {
+        const seen = barsAlong(await readCanvas(page, 0), [0.02, 0.98], 0.5);
+        return seen[0].bar === 1 && seen[1].bar === 6;
+      });
+      await panel(page, 0).locator('button.unzoom').click();
+      await waitForPattern(0, 'the whole picture after the wheel zoom');
+      await panel(page, 0).locator('input[name="DigitalZoomMode"]').uncheck();
+    });
 
 test('a snapshot downloads a JPEG of the picture', async () => {
   const [download] = await Promise.all([
