@@ -29,11 +29,15 @@ export function tempDir(prefix) { return fs.mkdtempSync(path.join(os.tmpdir(), p
 // Waits until `probe()` gives a truthy value (returned) or the time-out ends (throws with
 // `what` and the last value seen).
 export async function waitFor(what, probe, timeoutMs = 15000, everyMs = 50) {
-  const end = Date.now() + timeoutMs;
+  const start = Date.now(), end = start + timeoutMs;
   let last;
   for (;;) {
     last = await probe();
-    if (last) return last;
+    if (last) {
+      if (process.env.QUVI_TEST_TRACE)
+        console.log('waited ' + (Date.now() - start) + ' ms for ' + what);
+      return last;
+    }
     if (Date.now() > end) {
       throw new Error('timed out waiting for ' + what + ' (last: ' + JSON.stringify(last) + ')');
     }
@@ -156,13 +160,20 @@ export async function selectView(page, index) {
   await panel(page, index).waitFor({state: 'visible'});
 }
 
-// The view's canvas as {width, height, data} (RGBA bytes), with the number of pictures drawn
-// into it and the sequence number of the last.
-export async function readCanvas(page, index) {
-  const read = await page.evaluate((i) => {
+// What the view's canvas shows, as {width, height, data} (RGBA bytes), with the number of
+// pictures drawn into it and the sequence number of the last. The picture comes scaled down
+// to at most `maxWidth` pixels across (moving megabytes out of the browser for every look
+// would make the tests slow); what the tests look for is far larger than a pixel.
+export async function readCanvas(page, index, maxWidth = 240) {
+  const read = await page.evaluate(([i, limit]) => {
     const canvas = document.querySelector('.tile[data-view="' + i + '"] canvas');
-    const context = canvas.getContext('2d', {willReadFrequently: true});
-    const bytes = context.getImageData(0, 0, canvas.width, canvas.height).data;
+    const scale = Math.min(1, limit / canvas.width);
+    const width = Math.max(1, Math.round(canvas.width * scale));
+    const height = Math.max(1, Math.round(canvas.height * scale));
+    const copy = new OffscreenCanvas(width, height);
+    const context = copy.getContext('2d', {willReadFrequently: true});
+    context.drawImage(canvas, 0, 0, width, height);
+    const bytes = context.getImageData(0, 0, width, height).data;
     let text = '';
     for (let o = 0; o < bytes.length; o += 0x8000) {
       text += String.fromCharCode.apply(null, bytes.subarray(o, o + 0x8000));
@@ -170,13 +181,13 @@ export async function readCanvas(page, index) {
     const view = window.quviPage.views[i];
     const stats = view.control !== null ? window.quviStats.views[view.control] : undefined;
     return {
-      width: canvas.width,
-      height: canvas.height,
+      width,
+      height,
       base64: btoa(text),
       drawn: stats ? stats.drawn : 0,
-      sequence: stats ? stats.lastSequence : 0
+      sequence: stats ? stats.lastSequence : 0,
     };
-  }, index);
+  }, [index, maxWidth]);
   const {base64, ...rest} = read;
   return {...rest, data: Buffer.from(base64, 'base64')};
 }
@@ -274,6 +285,47 @@ export function litShare(picture) {
     if (picture.data[o] + picture.data[o + 1] + picture.data[o + 2] > 60) lit++;
   }
   return lit / (picture.data.length / 4);
+}
+
+// The box around the picture's lit pixels, as fractions of its size, or null when all is
+// black.
+export function litBox(picture) {
+  let left = Infinity, top = Infinity, right = -1, bottom = -1;
+  for (let y = 0; y < picture.height; y++) {
+    for (let x = 0; x < picture.width; x++) {
+      const o = (y * picture.width + x) * 4;
+      if (picture.data[o] + picture.data[o + 1] + picture.data[o + 2] <= 60) continue;
+      left = Math.min(left, x);
+      right = Math.max(right, x);
+      top = Math.min(top, y);
+      bottom = Math.max(bottom, y);
+    }
+  }
+  if (right < 0) return null;
+  return {
+    left: left / picture.width,
+    top: top / picture.height,
+    right: (right + 1) / picture.width,
+    bottom: (bottom + 1) / picture.height
+  };
+}
+
+// A JPEG decoded by the page's browser, as readCanvas gives pictures.
+export async function decodeJpeg(page, bytes) {
+  const read = await page.evaluate(async (base64) => {
+    const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([data], {type: 'image/jpeg'}));
+    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+    const context = canvas.getContext('2d');
+    context.drawImage(bitmap, 0, 0);
+    const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    let text = '';
+    for (let o = 0; o < pixels.length; o += 0x8000) {
+      text += String.fromCharCode.apply(null, pixels.subarray(o, o + 0x8000));
+    }
+    return {width: bitmap.width, height: bitmap.height, base64: btoa(text)};
+  }, Buffer.from(bytes).toString('base64'));
+  return {width: read.width, height: read.height, data: Buffer.from(read.base64, 'base64')};
 }
 
 // A TCP relay in front of a server that holds every connection until release() is called:

@@ -10,7 +10,7 @@ import path from 'node:path';
 import {after, before, test} from 'node:test';
 import {promisify} from 'node:util';
 
-import {barsAlong, blockPosition, launchBrowser, litShare, openPage, panel, picturesDrawn, program, readCanvas, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
+import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, openPage, panel, picturesDrawn, program, readCanvas, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
 
 const kConnectingTip = '\u6b63\u5728\u8fde\u63a5...';  // the control's default "connecting"
 
@@ -72,15 +72,17 @@ test(
             'the connecting caption',
             async () => (await captionOf(0)) === kConnectingTip && relay.heldCount > 0);
         const connecting = await readCanvas(page, 0);
+        await tile(page, 0).screenshot({path: path.join(dir, 'connecting.png')});
         assert.ok(!showsColourBars(connecting), 'no video while the server has not answered');
-        // The control paints the caption into its window: a little text on black.
-        const lit = litShare(connecting);
-        assert.ok(lit > 0.0005 && lit < 0.2, 'caption text painted in the picture: ' + lit);
+        // The control paints the caption into its window: a line of text amid black.
+        const text = litBox(connecting);
+        assert.ok(
+            text && text.left > 0.3 && text.right < 0.7 && text.top > 0.4 && text.bottom < 0.6,
+            'caption text in the middle of the picture: ' + JSON.stringify(text));
         assert.ok(
             await page.evaluate(
                 (t) => document.fonts.check('16px "WenQuanYi Micro Hei"', t), kConnectingTip),
             'the page has a font for the Chinese tip text');
-        await tile(page, 0).screenshot({path: path.join(dir, 'connecting.png')});
 
         relay.release();
         await waitForPattern(0);
@@ -214,15 +216,7 @@ test('a snapshot downloads a JPEG of the picture', async () => {
   assert.deepEqual([...bytes.subarray(-2)], [0xff, 0xd9], 'JPEG end');
   assert.match(download.suggestedFilename(), /\.jpe?g$/i);
   // Decoded by the browser, it shows the pattern.
-  const picture = await page.evaluate(async (base64) => {
-    const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
-    const bitmap = await createImageBitmap(new Blob([data], {type: 'image/jpeg'}));
-    const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-    const context = canvas.getContext('2d');
-    context.drawImage(bitmap, 0, 0);
-    const image = context.getImageData(0, 0, bitmap.width, bitmap.height);
-    return {width: bitmap.width, height: bitmap.height, data: Array.from(image.data)};
-  }, bytes.toString('base64'));
+  const picture = await decodeJpeg(page, bytes);
   assert.deepEqual([picture.width, picture.height], [704, 576]);
   assert.ok(showsColourBars(picture), 'the snapshot shows the bars');
 });
