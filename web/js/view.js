@@ -655,7 +655,10 @@ export class View {
       return;
     }
     const v = this.page.stats.view(this.control);
-    this.statValues.get('Pictures drawn').textContent = v.drawn + ' (' + v.skipped + ' skipped)';
+    // Pictures the server sent and the page drew; skipped ones were replaced by newer ones on
+    // the way (latest wins).
+    this.statValues.get('Pictures drawn').textContent =
+        v.drawn + ' of ' + v.received + ' received, ' + v.skipped + ' skipped';
     const lat = this.page.stats.latency;
     this.statValues.get('Latency (median / p95)').textContent =
         lat.count ? lat.median.toFixed(0) + ' / ' + lat.p95.toFixed(0) + ' ms' : '-';
