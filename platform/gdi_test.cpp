@@ -1,11 +1,14 @@
 #include "platform/gdi.h"
 
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -203,6 +206,43 @@ TEST_F(WindowSurfaceTest, StretchBltClipsToBothSurfacesAndRefusesWhatItCannotDo)
   EXPECT_EQ(ReleaseDC(window_, dc), 1);
   EXPECT_TRUE(DeleteDC(empty));
   EXPECT_FALSE(DeleteDC(empty));
+}
+
+// A host that shows the window elsewhere copies it only when something drew into it, and
+// learns when that was.
+TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
+  ASSERT_TRUE(MoveWindow(window_, 0, 0, 4, 3));
+  TSurfaceChange seen;
+  std::vector<uint32_t> pixels;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));  // never copied yet
+  EXPECT_EQ(pixels.size(), 12u);
+  EXPECT_GT(seen.changed_at_ms, 1.6e12);  // wall clock, ms since the epoch
+  EXPECT_FALSE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+
+  MemoryPicture picture(4, 3);
+  const HDC dc = GetDC(window_);
+  // Each kind of write counts: a stretched copy, a fill, a new size.
+  const std::function<void()> writes[] = {
+      [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
+      [&] {
+        const RECT r{0, 0, 2, 2};
+        FillRect(dc, &r, 0x0000FF);
+      },
+      [&] { MoveWindow(window_, 0, 0, 5, 3); },
+  };
+  for (const auto& write : writes) {
+    const TSurfaceChange before = seen;
+    write();
+    ASSERT_TRUE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+    EXPECT_GT(seen.version, before.version);
+    EXPECT_GE(seen.changed_at_ms, before.changed_at_ms);
+    EXPECT_EQ(pixels.size(), size_t(w) * h);
+    EXPECT_FALSE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+  }
+  ReleaseDC(window_, dc);
+  EXPECT_EQ(w, 5);
+  EXPECT_FALSE(GetWindowPixelsIfChanged(0, &seen, &pixels, &w, &h));
 }
 
 TEST(MemoryContextTest, SelectReturnsPreviousAndDeletedBitmapStaysDrawable) {

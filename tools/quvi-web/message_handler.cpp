@@ -167,6 +167,7 @@ struct TMessageHandler::TControl {
   bool DataBytes = false;
   int64_t DataCount = 0;
   int64_t DataSize = 0;
+  uint64_t DroppedSeen = 0;  // data events the control dropped, as of the last summary
   double LastSummaryMs = 0;
   std::shared_ptr<TArrivalLog> Arrivals = std::make_shared<TArrivalLog>();
   std::filesystem::path RecordPath;  // while recording
@@ -527,13 +528,19 @@ void TMessageHandler::OnEvent(TControl& control, int32_t dispid, const QuviVaria
 
 void TMessageHandler::Flush(double now_ms) {
   for (auto& [number, control] : controls_) {
-    if (control->DataCount == 0 || now_ms - control->LastSummaryMs < kSummaryIntervalMs) continue;
+    if (now_ms - control->LastSummaryMs < kSummaryIntervalMs) continue;
+    uint64_t dropped = 0;
+    QuviGetDroppedDataEvents(control->Control, &dropped);
+    const uint64_t newly_dropped = dropped - control->DroppedSeen;
+    if (control->DataCount == 0 && newly_dropped == 0) continue;
     Send({{"event", "OnReceiveData"},
           {"control", number},
           {"count", control->DataCount},
-          {"bytes", control->DataSize}});
+          {"bytes", control->DataSize},
+          {"dropped", newly_dropped}});
     control->DataCount = 0;
     control->DataSize = 0;
+    control->DroppedSeen = dropped;
     control->LastSummaryMs = now_ms;
   }
 }

@@ -1,5 +1,7 @@
 #include "tools/quvi-web/ui_thread.h"
 
+#include <pthread.h>
+
 #include <future>
 
 #include "viewer/control/quvi_host.h"
@@ -14,6 +16,7 @@ TUiThread::TUiThread(std::function<void()> on_idle) : on_idle_(std::move(on_idle
   std::promise<plat::HWND> made;
   auto window = made.get_future();
   thread_ = std::thread([this, &made] {
+    pthread_setname_np(pthread_self(), "quvi-web-ui");
     // The window belongs to this thread, so what is posted to it wakes this thread's pump.
     made.set_value(plat::CreateWindowHandle(
         [this](plat::HWND, plat::UINT message, plat::WPARAM, plat::LPARAM) -> intptr_t {
