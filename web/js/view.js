@@ -94,7 +94,7 @@ export class View {
     this.soundOn = false;
     this.ptzChain = Promise.resolve();
     this.pollTimer = null;
-    this.received = {count: 0, bytes: 0};
+    this.received = {count: 0, bytes: 0, dropped: 0};
     this.captionText = '';
     this.captionHistory = [];
     this.fieldInputs = new Map();
@@ -389,7 +389,7 @@ export class View {
         }
       }
       this.drawer.clear();
-      this.received = {count: 0, bytes: 0};
+      this.received = {count: 0, bytes: 0, dropped: 0};
       const started = this.invoke('StartPlay');
       started.catch(() => {});  // judged below, after the settings
       const refused = (await Promise.allSettled(settings)).find((s) => s.status === 'rejected');
@@ -580,12 +580,15 @@ export class View {
         this.refreshCaption();
         break;
       }
-      case 'OnReceiveData':
-        this.received.count += message.count || 0;
-        this.received.bytes += message.bytes || 0;
-        this.statValues.get('Packages').textContent =
-            this.received.count + ' (' + (this.received.bytes / 1024).toFixed(0) + ' KiB)';
+      case 'OnReceiveData': {
+        const r = this.received;
+        r.count += message.count || 0;
+        r.bytes += message.bytes || 0;
+        r.dropped += message.dropped || 0;
+        this.statValues.get('Packages').textContent = r.count + ' (' + (r.bytes / 1024).toFixed(0) +
+            ' KiB)' + (r.dropped ? ', ' + r.dropped + ' dropped' : '');
         break;
+      }
       case 'OnVideoInfoRead':
         this.note('video: codec ' + args.aCodec + ', ' + args.aWidth + ' x ' + args.aHeight);
         this.statValues.get('Video').textContent =
