@@ -48,10 +48,11 @@ export async function waitFor(what, probe, timeoutMs = 15000, everyMs = 50) {
 // A child process whose first line of standard output is what the caller waits for (the
 // port or the URL); the rest of its output is kept for failure messages.
 class Child {
-  constructor(name, file, args) {
+  constructor(name, file, args, env = {}) {
     this.name = name;
     this.output = '';
-    this.process = spawn(file, args, {stdio: ['ignore', 'pipe', 'pipe']});
+    this.process =
+        spawn(file, args, {stdio: ['ignore', 'pipe', 'pipe'], env: {...process.env, ...env}});
     this.exited = once(this.process, 'exit');
     this.process.stderr.on('data', (d) => (this.output += d));
     const lines = readline.createInterface({input: this.process.stdout});
@@ -96,14 +97,15 @@ export function streamsimRequests(logFile) {
 }
 
 // quvi-web preset with a stream server as a person's demo would be; `url` is the page's URL.
-export async function startQuviWeb({streamPort, channels = [0, 1, 2, 3], outDir, extra = []}) {
+export async function startQuviWeb(
+    {streamPort, channels = [0, 1, 2, 3], outDir, extra = [], env = {}}) {
   const args = [
     '--port', '0', '--web', process.env.QUVI_WEB_ROOT || path.dirname(here), '--out', outDir,
     '--channels', channels.join(','), '--default', 'HostIP=127.0.0.1', '--default',
     'HostPort=' + streamPort, '--default', 'LoginUser=admin', '--default', 'Password=admin',
     ...extra
   ];
-  const child = new Child('quvi-web', program('QUVI_WEB'), args);
+  const child = new Child('quvi-web', program('QUVI_WEB'), args, env);
   const first = await child.firstLine;
   const match = first.match(/https?:\/\/\S+/);
   if (!match) throw new Error('quvi-web printed no URL: ' + first);
@@ -326,6 +328,48 @@ export async function decodeJpeg(page, bytes) {
     return {width: bitmap.width, height: bitmap.height, base64: btoa(text)};
   }, Buffer.from(bytes).toString('base64'));
   return {width: read.width, height: read.height, data: Buffer.from(read.base64, 'base64')};
+}
+
+// The sound a WAV file holds, as the sound module writes it (PCM, 16 bits): its sample rate
+// and the first channel's samples; null while the file has no data yet.
+export function readWav(file) {
+  if (!fs.existsSync(file)) return null;
+  const bytes = fs.readFileSync(file);
+  if (bytes.length < 12 || bytes.toString('latin1', 0, 4) !== 'RIFF') return null;
+  let format = null;
+  for (let at = 12; at + 8 <= bytes.length;) {
+    const id = bytes.toString('latin1', at, at + 4);
+    const size = bytes.readUInt32LE(at + 4);
+    if (id === 'fmt ') {
+      format = {
+        channels: bytes.readUInt16LE(at + 10),
+        rate: bytes.readUInt32LE(at + 12),
+        bits: bytes.readUInt16LE(at + 22)
+      };
+    } else if (id === 'data' && format && format.bits === 16) {
+      const end = Math.min(bytes.length, at + 8 + size);
+      const samples = [];
+      for (let o = at + 8; o + 2 * format.channels <= end; o += 2 * format.channels) {
+        samples.push(bytes.readInt16LE(o));
+      }
+      return {rate: format.rate, samples};
+    }
+    at += 8 + size + (size & 1);
+  }
+  return null;
+}
+
+// Loudness (root mean square) and frequency (from the zero crossings) of samples.
+export function measureTone(samples, rate) {
+  let sum = 0, crossings = 0;
+  for (let i = 0; i < samples.length; i++) {
+    sum += samples[i] * samples[i];
+    if (i > 0 && (samples[i - 1] < 0) !== (samples[i] < 0)) crossings++;
+  }
+  return {
+    rms: Math.sqrt(sum / Math.max(samples.length, 1)),
+    hz: crossings / 2 / (samples.length / rate)
+  };
 }
 
 // A TCP relay in front of a server that holds every connection until release() is called:

@@ -10,7 +10,7 @@ import path from 'node:path';
 import {after, before, test} from 'node:test';
 import {promisify} from 'node:util';
 
-import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, openPage, panel, picturesDrawn, program, readCanvas, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
+import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, measureTone, openPage, panel, picturesDrawn, program, readCanvas, readWav, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
 
 const kConnectingTip = '\u6b63\u5728\u8fde\u63a5...';  // the control's default "connecting"
 
@@ -20,7 +20,12 @@ before(async () => {
   dir = tempDir('quvi_web_page_');
   fs.mkdirSync(path.join(dir, 'out'));
   streamsim = await startStreamsim({logFile: path.join(dir, 'streamsim.log')});
-  web = await startQuviWeb({streamPort: streamsim.port, outDir: path.join(dir, 'out')});
+  // What the views play is also written to a WAV file, and kept off the speakers.
+  web = await startQuviWeb({
+    streamPort: streamsim.port,
+    outDir: path.join(dir, 'out'),
+    env: {QELDSOUND_WAV: path.join(dir, 'sound.wav'), QELDSOUND_SINK: 'null'},
+  });
   browser = await launchBrowser();
   page = await openPage(browser, web.url, {views: 1});
 });
@@ -137,6 +142,24 @@ test(
                           0) > 0);
       assert.deepEqual(page.problems, []);
     });
+
+test('the sound button plays the stream\'s tone', async () => {
+  const button = tile(page, 0).locator('button.sound');
+  await button.click();
+  await waitFor('sound on', async () => (await button.getAttribute('aria-pressed')) === 'true');
+  // Half a second of sound past the first: the generator's 440 Hz tone (880 Hz for a tenth
+  // of every second).
+  const wavFile = path.join(dir, 'sound.wav');
+  const wav = await waitFor('the tone in the WAV file', async () => {
+    const w = readWav(wavFile);
+    return w && w.samples.length > 1.5 * w.rate ? w : null;
+  });
+  const tone = measureTone(wav.samples.slice(wav.rate), wav.rate);
+  assert.ok(tone.rms > 1000, 'loud enough: ' + JSON.stringify(tone));
+  assert.ok(tone.hz > 420 && tone.hz < 560, 'the tone: ' + JSON.stringify(tone));
+  await button.click();
+  await waitFor('sound off', async () => (await button.getAttribute('aria-pressed')) === 'false');
+});
 
 test('holding a PTZ arrow starts the camera moving, releasing it stops it', async () => {
   await selectView(page, 0);
