@@ -324,7 +324,9 @@ export class View {
 
   // Fills a field; a name the panel has no field for gets one among the extra settings.
   setField(name, value) {
-    let input = this.fieldInputs.get(name);
+    // Member names are matched without regard to letter case, as the control does.
+    const known = [...this.fieldInputs.keys()].find((k) => k.toLowerCase() === name.toLowerCase());
+    let input = known !== undefined ? this.fieldInputs.get(known) : undefined;
     if (!input) {
       input = element('input', {type: 'text', name, autocomplete: 'off'});
       this.fieldInputs.set(name, input);

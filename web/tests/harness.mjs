@@ -204,7 +204,7 @@ export async function picturesDrawn(page, index) {
 }
 
 // Mean colour of a small square around (fx, fy), given as fractions of the picture.
-export function colourAt(picture, fx, fy, radius = 3) {
+function colourAt(picture, fx, fy, radius = 3) {
   const cx = Math.round(fx * (picture.width - 1));
   const cy = Math.round(fy * (picture.height - 1));
   const sum = [0, 0, 0];
@@ -226,9 +226,8 @@ const kBarsYuv = [
   [180, 128, 128], [162, 44, 142], [131, 156, 44], [112, 72, 58], [84, 184, 198], [65, 100, 212],
   [35, 212, 114], [16, 128, 128]
 ];
-export const kBarNames = ['white', 'yellow', 'cyan', 'green', 'magenta', 'red', 'blue', 'black'];
 
-export function yuvToRgb([y, u, v]) {
+function yuvToRgb([y, u, v]) {
   const c = 1.164 * (y - 16);
   const clamp = (x) => Math.max(0, Math.min(255, x));
   return [
@@ -237,10 +236,10 @@ export function yuvToRgb([y, u, v]) {
   ];
 }
 
-export const kBarColours = kBarsYuv.map(yuvToRgb);
+const kBarColours = kBarsYuv.map(yuvToRgb);
 
 // Which bar a colour is nearest to, and how far it lies from it (largest channel difference).
-export function nearestBar(rgb) {
+function nearestBar(rgb) {
   let best = -1, bestDistance = Infinity;
   kBarColours.forEach((bar, i) => {
     const d = Math.max(...bar.map((c, k) => Math.abs(c - rgb[k])));
