@@ -161,27 +161,40 @@ test('the sound button plays the stream\'s tone', async () => {
   await waitFor('sound off', async () => (await button.getAttribute('aria-pressed')) === 'false');
 });
 
-test('holding a PTZ arrow starts the camera moving, releasing it stops it', async () => {
-  await selectView(page, 0);
-  const before = ptzRequests().length;
-  await panel(page, 0).locator('button[data-direction="up"]').hover();
-  await page.mouse.down();
-  await waitFor('the start command', async () => ptzRequests().length > before);
-  const started = ptzRequests().slice(before);
-  assert.deepEqual(started.map((r) => [r.command, r.enabled, r.channel]), [[0, 1, 0]]);
-  await page.mouse.up();
-  await waitFor('the stop command', async () => ptzRequests().length > before + 1);
-  const all = ptzRequests().slice(before);
-  assert.deepEqual(all.map((r) => [r.command, r.enabled]), [[0, 1], [0, 0]]);
+test(
+    'holding a PTZ arrow or pressing at the picture\'s edge moves the camera, releasing stops it',
+    async () => {
+      await selectView(page, 0);
+      const before = ptzRequests().length;
+      await panel(page, 0).locator('button[data-direction="up"]').hover();
+      await page.mouse.down();
+      await waitFor('the start command', async () => ptzRequests().length > before);
+      const started = ptzRequests().slice(before);
+      assert.deepEqual(started.map((r) => [r.command, r.enabled, r.channel]), [[0, 1, 0]]);
+      await page.mouse.up();
+      await waitFor('the stop command', async () => ptzRequests().length > before + 1);
+      const all = ptzRequests().slice(before);
+      assert.deepEqual(all.map((r) => [r.command, r.enabled]), [[0, 1], [0, 0]]);
 
-  // A diagonal uses its own command number.
-  await panel(page, 0).locator('button[data-direction="down-right"]').hover();
-  await page.mouse.down();
-  await page.mouse.up();
-  await waitFor('the diagonal commands', async () => ptzRequests().length >= before + 4);
-  assert.deepEqual(
-      ptzRequests().slice(before + 2).map((r) => [r.command, r.enabled]), [[22, 1], [22, 0]]);
-});
+      // A diagonal uses its own command number.
+      await panel(page, 0).locator('button[data-direction="down-right"]').hover();
+      await page.mouse.down();
+      await page.mouse.up();
+      await waitFor('the diagonal commands', async () => ptzRequests().length >= before + 4);
+      assert.deepEqual(
+          ptzRequests().slice(before + 2).map((r) => [r.command, r.enabled]), [[22, 1], [22, 0]]);
+
+      // Cursor PTZ: pressing at the middle of the picture's top edge moves the camera up.
+      await panel(page, 0).locator('input[name="CursorCtrl"]').check();
+      const box = await tile(page, 0).locator('canvas').boundingBox();
+      await page.mouse.move(box.x + box.width / 2, box.y + 0.05 * box.height, {steps: 3});
+      await page.mouse.down();
+      await page.mouse.up();
+      await waitFor('the cursor\'s commands', async () => ptzRequests().length >= before + 6);
+      assert.deepEqual(
+          ptzRequests().slice(before + 4).map((r) => [r.command, r.enabled]), [[0, 1], [0, 0]]);
+      await panel(page, 0).locator('input[name="CursorCtrl"]').uncheck();
+    });
 
 test('a picture slider sends the camera\'s video parameters', async () => {
   await selectView(page, 0);
