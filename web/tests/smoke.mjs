@@ -40,7 +40,7 @@ try {
       const x = blockPosition(picture);
       if (x !== null) positions[i].add(x.toFixed(3));
     }
-    await new Promise((r) => setTimeout(r, 200));
+    await new Promise((r) => setTimeout(r, 500));
   }
   moving = positions.map((p) => p.size >= 2);
 
@@ -55,12 +55,12 @@ try {
   console.log('screenshot: ' + values.screenshot);
   for (let i = 0; i < views; i++) {
     const control = await page.evaluate((n) => window.quviPage.views[n].control, i);
-    const v = stats.views[control] || {drawn: 0, firstDrawnMs: 0, lastDrawnMs: 0};
+    const v = stats.views[control] || {received: 0, drawn: 0, firstDrawnMs: 0, lastDrawnMs: 0};
     const span = (v.lastDrawnMs - v.firstDrawnMs) / 1000;
     const rate = span > 0 ? ((v.drawn - 1) / span).toFixed(1) : '0';
     console.log(
-        'view ' + (i + 1) + ': ' + v.drawn + ' pictures drawn (' + rate + ' per s), ' +
-        (moving[i] ? 'video moving' : 'NO MOVING VIDEO'));
+        'view ' + (i + 1) + ': ' + v.drawn + ' pictures drawn of ' + v.received + ' received (' +
+        rate + ' per s), ' + (moving[i] ? 'video moving' : 'NO MOVING VIDEO'));
   }
   console.log(
       'latency, package arrival to picture drawn: median ' + ms(stats.latency.median) + ', p95 ' +
