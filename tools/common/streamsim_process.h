@@ -20,6 +20,8 @@ class TStreamSimProcess {
   TStreamSimProcess& operator=(const TStreamSimProcess&) = delete;
 
   int Port() const { return port_; }
+  // The child's process id (its CPU time can be read from /proc); -1 when not started.
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
