@@ -195,6 +195,32 @@ TEST_F(WindowSurfaceTest, StretchBltClipsToBothSurfacesAndRefusesWhatItCannotDo)
   EXPECT_EQ(pixels[3], Mark(3, 2));
   EXPECT_EQ(pixels[2 * 3 + 2], 0xFF000000u);  // outside the destination rectangle
 
+  // Same-size copies take whole runs; every offset off either surface's edges keeps exactly
+  // the pixels that lie inside both.
+  const struct {
+    int32_t x, y, src_x, src_y;
+  } offsets[] = {{-2, 0, 0, 0}, {2, 1, 0, 0}, {0, 0, -2, -1}, {1, -1, 3, 2}, {-1, 2, -3, 1}};
+  for (const auto& o : offsets) {
+    MoveWindow(window_, 0, 0, 0, 0);
+    ASSERT_TRUE(MoveWindow(window_, 0, 0, 3, 3));
+    const HDC window_dc = GetDC(window_);
+    ASSERT_TRUE(
+        StretchBlt(window_dc, o.x, o.y, 3, 3, picture.dc(), o.src_x, o.src_y, 3, 3, SRCCOPY));
+    ReleaseDC(window_, window_dc);
+    const auto shown = Pixels();
+    for (int32_t ty = 0; ty < 3; ++ty) {
+      for (int32_t tx = 0; tx < 3; ++tx) {
+        const int32_t dx = tx - o.x, dy = ty - o.y;
+        const int32_t sx = o.src_x + dx, sy = o.src_y + dy;
+        const bool copied =
+            dx >= 0 && dx < 3 && dy >= 0 && dy < 3 && sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
+        EXPECT_EQ(shown[size_t(ty) * 3 + tx], copied ? Mark(sx, sy) : 0xFF000000u)
+            << "offset " << o.x << "," << o.y << " from " << o.src_x << "," << o.src_y << " at "
+            << tx << "," << ty;
+      }
+    }
+  }
+
   const HDC empty = CreateCompatibleDC(0);  // nothing selected yet
   EXPECT_FALSE(StretchBlt(dc, 0, 0, 3, 3, empty, 0, 0, 1, 1, SRCCOPY));
   EXPECT_FALSE(StretchBlt(dc, 0, 0, 3, 3, picture.dc(), 0, 0, 4, 4, 0x00EE0086 /*SRCPAINT*/));

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "platform/sync.h"
 #include "platform/time.h"
 #include "player/api/zrplay_api.h"
 #include "player/channel/audio_path.h"
@@ -125,6 +126,11 @@ class TChannel {
   int32_t FeedCurrentFrame();
   // One step of the background play thread; true when it fed a frame.
   bool PlayStep();
+  // The background play thread's wait after a step that fed nothing: a live channel waits
+  // until its next frame is due or anything that could let a frame through happens (a frame
+  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs; a record file 1 ms.
+  void WaitForPlayWork();
+  static constexpr uint32_t kLiveIdleWaitMs = 20;
 
   // --- State read by the other parts of the channel and by tests ---
   EStreamState StreamState() const { return stream_state_.load(); }
@@ -336,6 +342,9 @@ class TChannel {
   TRecordFilePacer file_pacer_;
   std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
   std::atomic<uint64_t> play_steps_{0};
+  // Set for the background play thread whenever a frame may have become playable.
+  plat::TEvent play_work_;
+  std::atomic<uint32_t> play_idle_ms_{1};  // the wait the last step asked for
   // --- Sound (channel_audio.cpp) ---
   // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
   // normal speed or a decode callback set).

@@ -77,7 +77,10 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
         while (playing_ && frame_list_.Count() >= kFileModeListLimit) plat::Sleep(1);
       }
       // A stop while waiting has freed the list; the frame is not kept for a later run.
-      if (playing_) frame_list_.Append(std::move(frame));
+      if (playing_) {
+        frame_list_.Append(std::move(frame));
+        play_work_.Set();
+      }
       return 1;
     }
     if (IsAudioFrame(head)) {
