@@ -35,6 +35,13 @@ class TIndexThreads {
 
 plat::TModuleObject<TIndexThreads> g_threads;
 
+// A program ending without unloading the library (or holding it linked in) joins its index
+// threads too, before anything they use is destroyed. Made at the first start, so its end is
+// among the first of the program's end.
+struct TJoinAtExit {
+  ~TJoinAtExit() { TCreateRefThread::WaitForAll(); }
+};
+
 }  // namespace
 
 TCreateRefThread::TCreateRefThread(std::shared_ptr<TFileReader> reader, TCompletion on_complete)
@@ -43,6 +50,7 @@ TCreateRefThread::TCreateRefThread(std::shared_ptr<TFileReader> reader, TComplet
 bool TCreateRefThread::Run(std::shared_ptr<TFileReader> reader, TCompletion on_complete) {
   std::unique_ptr<TCreateRefThread> thread(
       new TCreateRefThread(std::move(reader), std::move(on_complete)));
+  static TJoinAtExit join_at_exit;
   if (!thread->Start()) return false;
   g_threads.Get().Add(std::move(thread));
   return true;
