@@ -1,12 +1,14 @@
 // Load and unload of the player library: the log (and settings) are ready before any export
-// can run; at unload every channel still registered is destroyed, then the bindings of the
-// media modules the channels used, then the log's stop line is written.
+// can run; at unload every channel still registered is destroyed, the index threads are
+// waited for, then the bindings of the media modules the channels used go, and the log's
+// stop line is written.
 #include "player/api/channel_manager.h"
 #include "player/config/player_settings.h"
 #include "player/media/aac_decoder_module.h"
 #include "player/media/sound_output.h"
 #include "player/media/video_decoder.h"
 #include "player/player_log.h"
+#include "player/record/create_ref_thread.h"
 
 namespace {
 __attribute__((constructor)) void LoadPlayer() {
@@ -15,6 +17,7 @@ __attribute__((constructor)) void LoadPlayer() {
 }
 __attribute__((destructor)) void UnloadPlayer() {
   zrplay::DestroyChannelManager();
+  zrplay::TCreateRefThread::WaitForAll();
   zrplay::DestroyAacDecoderModule();
   zrplay::DestroyQelSoundOutput();
   zrplay::DestroyVendorVideoDecoder();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "common/service_log_file.h"
 #include "platform/process.h"
@@ -11,23 +12,31 @@
 namespace zrplay {
 
 namespace {
-// Created at load, before any other thread of ours exists; read-only afterwards.
-std::unique_ptr<TServiceLogFile> g_log;
+// Made at load, before any other thread of ours exists, and ended by the unload after the
+// channels (which log while they stop). Plain pointers: an object with a destructor would be
+// ended by the exit handlers of a program that ends with the library loaded, before the
+// library's unload stops its channels.
+TServiceLogFile* g_log = nullptr;
 std::mutex g_listener_lock;
-TLogListener g_listener;
+TLogListener* g_listener = nullptr;
 
 void Emit(const std::string& text) {
   {
     std::lock_guard lock(g_listener_lock);
-    if (g_listener) g_listener(text);
+    if (g_listener != nullptr) (*g_listener)(text);
   }
-  if (g_log) g_log->Write(0, text);
+  if (g_log != nullptr) g_log->Write(0, text);
 }
 }  // namespace
 
 void SetLogListener(TLogListener listener) {
-  std::lock_guard lock(g_listener_lock);
-  g_listener = std::move(listener);
+  TLogListener* replaced = nullptr;
+  {
+    std::lock_guard lock(g_listener_lock);
+    replaced = g_listener;
+    g_listener = listener ? new TLogListener(std::move(listener)) : nullptr;
+  }
+  delete replaced;
 }
 
 std::string PlayerLogPath() {
@@ -35,13 +44,14 @@ std::string PlayerLogPath() {
 }
 
 void StartPlayerLog() {
-  if (g_log || plat::FileExists("nodebug.ini")) return;
-  g_log = std::make_unique<TServiceLogFile>(PlayerLogPath());
-  g_log->Start();
+  if (g_log != nullptr || plat::FileExists("nodebug.ini")) return;
+  auto log = std::make_unique<TServiceLogFile>(PlayerLogPath());
+  log->Start();
+  g_log = log.release();
 }
 
 void StopPlayerLog() {
-  g_log.reset();
+  delete std::exchange(g_log, nullptr);
 }
 
 void WriteLog(const std::string& text) {

@@ -435,6 +435,22 @@ TEST_F(PlayerApiTest, CodecMessagesAfterUnloadLeadIntoNoUnloadedModule) {
   av_log_set_level(level);
 }
 
+// Unloading right after opening a file, while its index thread may still be building, waits
+// for that thread: none runs on in the unloaded library.
+TEST_F(PlayerApiTest, UnloadWaitsForTheIndexThreadsOfOpenedFiles) {
+  const std::string file = std::string(QUVI_TEST_DATA_DIR) + "/h264_1920x1080_aac.rec";
+  for (int round = 0; round < 5; ++round) {
+    if (api_.Handle() == nullptr) {
+      ASSERT_TRUE(api_.Load(ZRPLAY_LIBRARY_PATH));
+    }
+    for (const int32_t port : {601, 602}) {
+      ASSERT_EQ(api_.Zr_Play_InitPlayerByFile(port, 0), 0);
+      ASSERT_EQ(api_.Zr_Play_OpenFile(port, file.c_str()), 1);
+    }
+    api_.Unload();
+  }
+}
+
 // Plays a file with sound on two ports, then ends the program with the library loaded.
 [[noreturn]] void PlayAndEndTheProgram(const std::string& file) {
   TPlayerApi api;

@@ -1,8 +1,10 @@
 // TCreateRefThread: a short-lived thread that builds a record file's frame index and then
-// runs a completion handler (the channel's index-complete handler). It starts at once and
-// frees itself when done; nobody waits for it. It shares ownership of the reader, so the
-// reader stays alive while it builds even when the channel closes the file or goes away;
-// the handler must itself cope with that (for example by holding a weak reference).
+// runs a completion handler (the channel's index-complete handler). It starts at once; no
+// channel waits for it, but the library keeps every one it started and waits for them all at
+// unload (WaitForAll), so none runs on in an unloaded library. It shares ownership of the
+// reader, so the reader stays alive while it builds even when the channel closes the file or
+// goes away; the handler must itself cope with that (for example by holding a weak
+// reference).
 #pragma once
 
 #include <functional>
@@ -21,6 +23,9 @@ class TCreateRefThread : public plat::TThread {
   // Starts a thread over reader; false when the thread could not be created (then no
   // handler runs). Several threads over one reader build one after the other.
   static bool Run(std::shared_ptr<TFileReader> reader, TCompletion on_complete);
+  // Waits for every thread Run started to end. The library's unload runs this after its
+  // channels are gone (they end the builds still running over their files).
+  static void WaitForAll();
 
  protected:
   void Execute() override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -200,6 +201,31 @@ TEST_F(CreateRefThreadTest, TwoThreadsOverOneReaderBuildOneAfterTheOther) {
     EXPECT_EQ(n, reopen ? 1u : 2u);
     for (; n < lines.size(); ++n) EXPECT_EQ(lines[n].thread, b.thread);
   }
+}
+
+// The library's unload waits for every index thread, also one still in its handler, so none
+// runs on in an unloaded library.
+TEST_F(CreateRefThreadTest, WaitForAllReturnsOnlyOnceEveryThreadHasEnded) {
+  ASSERT_TRUE(reader_->Open(path_));
+  log_.Open();
+  std::promise<void> entered;
+  std::promise<void> gate;
+  std::shared_future<void> opened = gate.get_future().share();
+  std::atomic<bool> handler_done{false};
+  ASSERT_TRUE(TCreateRefThread::Run(reader_, [&](bool) {
+    entered.set_value();
+    opened.wait();
+    handler_done = true;
+  }));
+  entered.get_future().wait();
+  std::thread opener([&] {
+    std::this_thread::sleep_for(50ms);  // lets WaitForAll start waiting first, mostly
+    gate.set_value();
+  });
+  TCreateRefThread::WaitForAll();
+  EXPECT_TRUE(handler_done.load());
+  opener.join();
+  TCreateRefThread::WaitForAll();  // nothing left: returns at once
 }
 
 }  // namespace
