@@ -49,6 +49,7 @@ try {
   const stats = await page.evaluate(() => ({
                                       latency: window.quviStats.latency,
                                       serverToDraw: window.quviStats.serverToDraw,
+                                      decode: window.quviStats.decode,
                                       views: window.quviStats.views,
                                     }));
   const ms = (v) => (v === null ? '-' : v.toFixed(1) + ' ms');
@@ -68,6 +69,9 @@ try {
   console.log(
       'server encode to picture drawn: median ' + ms(stats.serverToDraw.median) + ', p95 ' +
       ms(stats.serverToDraw.p95));
+  console.log(
+      'picture decoding in the browser: median ' + ms(stats.decode.median) + ', p95 ' +
+      ms(stats.decode.p95));
   for (const problem of page.problems) console.log(problem);
 } finally {
   await browser.close();
