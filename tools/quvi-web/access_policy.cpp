@@ -1,5 +1,7 @@
 #include "tools/quvi-web/access_policy.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -31,20 +33,38 @@ bool SameSecret(std::string_view a, std::string_view b) {
 }  // namespace
 
 TAccessPolicy::TAccessPolicy(std::string token, const std::string& bind_address, uint16_t port)
-    : token_(std::move(token)) {
+    : token_(std::move(token)), port_(port) {
   const std::string suffix = ":" + std::to_string(port);
   hosts_.push_back("127.0.0.1" + suffix);
   hosts_.push_back("localhost" + suffix);
+  any_address_ = bind_address == "0.0.0.0" || bind_address == "::";
   if (bind_address.find(':') != std::string::npos) {
     hosts_.push_back("[" + Lower(bind_address) + "]" + suffix);  // IPv6 literal
-  } else if (bind_address != "0.0.0.0") {
+  } else {
     hosts_.push_back(Lower(bind_address) + suffix);
   }
 }
 
 bool TAccessPolicy::IsAcceptedHost(std::string_view host) const {
   const std::string wanted = Lower(Trim(host));
-  return std::find(hosts_.begin(), hosts_.end(), wanted) != hosts_.end();
+  if (std::find(hosts_.begin(), hosts_.end(), wanted) != hosts_.end()) return true;
+  if (!any_address_) return false;
+  // Listening on every address, the machine is reached by any of its addresses. An address
+  // literal cannot be rebound by a name server, so any literal with our port passes; names
+  // other than localhost do not.
+  const std::string suffix = ":" + std::to_string(port_);
+  if (wanted.size() <= suffix.size() ||
+      wanted.compare(wanted.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return false;
+  }
+  std::string address = wanted.substr(0, wanted.size() - suffix.size());
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+    address = address.substr(1, address.size() - 2);
+    in6_addr v6{};
+    return inet_pton(AF_INET6, address.c_str(), &v6) == 1;
+  }
+  in_addr v4{};
+  return inet_pton(AF_INET, address.c_str(), &v4) == 1;
 }
 
 TAccessDecision TAccessPolicy::Check(const TAccessRequest& request) const {

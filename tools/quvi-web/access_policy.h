@@ -31,7 +31,7 @@ class TAccessPolicy {
 
   TAccessDecision Check(const TAccessRequest& request) const;
   // Whether the Host header names this server: 127.0.0.1, localhost or the bound address,
-  // with the port.
+  // with the port; bound to every address (0.0.0.0, ::), any address literal with the port.
   bool IsAcceptedHost(std::string_view host) const;
   const std::string& Token() const { return token_; }
   // The Set-Cookie value that lets the page's later requests carry the token.
@@ -41,6 +41,8 @@ class TAccessPolicy {
 
  private:
   std::string token_;
+  uint16_t port_;
+  bool any_address_ = false;
   std::vector<std::string> hosts_;  // lower case, with ":PORT"
 };
 

@@ -12,6 +12,7 @@ constexpr const char* kToken = "00112233445566778899aabbccddeeff";
 TEST(AccessPolicyTest, DecidesByHostOriginAndToken) {
   const TAccessPolicy loopback(kToken, "127.0.0.1", 8080);
   const TAccessPolicy lan(kToken, "192.168.1.20", 8080);
+  const TAccessPolicy any(kToken, "0.0.0.0", 8080);
   const std::string good = std::string("/?token=") + kToken;
   const std::string cookie = std::string("a=b; quvi_token=") + kToken + "; c=d";
   struct Case {
@@ -41,6 +42,13 @@ TEST(AccessPolicyTest, DecidesByHostOriginAndToken) {
       {&lan, good, "192.168.1.20:8080", "http://192.168.1.20:8080", "", 200},
       {&lan, good, "127.0.0.1:8080", "", "", 200},
       {&lan, good, "192.168.1.21:8080", "", "", 403},
+      // On every address: any address literal of ours, but no other name (rebinding).
+      {&any, good, "10.0.0.5:8080", "http://10.0.0.5:8080", "", 200},
+      {&any, good, "[fe80::1]:8080", "", "", 200},
+      {&any, good, "10.0.0.5:8081", "", "", 403},
+      {&any, good, "nas.example:8080", "", "", 403},
+      {&any, good, "10.0.0.5.nip.example:8080", "", "", 403},
+      {&any, good, "10.0.0.5:8080", "http://nas.example:8080", "", 403},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target + " host " + c.host + " origin " + c.origin + " cookie " + c.cookie);

@@ -10,6 +10,7 @@
 
 #include "tools/quvi-web/web_host.h"
 #include "tools/quvi-web/web_options.h"
+#include "viewer/control/quvi_host.h"
 
 namespace {
 
@@ -101,6 +102,12 @@ int main(int argc, char** argv) {
   settings.OutDir = server.OutDir;
   for (const auto& [name, value] : options.Defaults) settings.Defaults[name] = DefaultValue(value);
 
+  // Controls are made by the registered copy of the control library: register the one this
+  // program runs with, as its installer would.
+  if (DllRegisterServer() != QUVI_S_OK) {
+    std::fprintf(stderr, "quvi-web: warning: cannot register the control library: %s\n",
+                 QuviGetErrorText());
+  }
   try {
     TWebHost host(server, settings);
     host.StopOnSignals();

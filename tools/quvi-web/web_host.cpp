@@ -14,9 +14,11 @@ TWebHost::TWebHost(const TServerConfig& server, const THostSettings& settings)
 }
 
 TWebHost::~TWebHost() {
-  // The sockets go first (their pages close), then the controls on their own thread.
-  server_.reset();
+  // The network stops first; then the controls go on their own thread (and with them every
+  // picture source, so no picture wakes a socket any more); then the sockets.
+  server_->Stop();
   ui_->Run([this] { pages_.clear(); });
+  server_.reset();
   ui_.reset();
   pictures_.reset();
 }

@@ -97,7 +97,9 @@ std::string WebHelpText() {
   cli::AppendWrapped(out, 0, 0,
                      "Serves the viewer page and hosts live viewer controls for it: a browser "
                      "opens the URL printed as the first line and creates, scripts and watches "
-                     "views over one WebSocket. Runs until interrupted.");
+                     "views over one WebSocket. Runs until interrupted. At start it registers "
+                     "the control library it runs with in the per-user registry file "
+                     "($QUVI_REGISTRY_FILE, else ~/.config/quvi/registry.ini).");
   out << "\n";
   cli::AppendOptionHelp(out, kOptions, 28);
   out << "\nExit status: 0 after an interruption, 1 when the server cannot start, 2 for a "

@@ -149,6 +149,7 @@ class TWebProcess {
 
 TEST(WebCommandLineTest, PrintsTheUrlFirstAndStopsCleanly) {
   quvi_test::TTempDir dir("web_cli_test");
+  ::setenv("QUVI_REGISTRY_FILE", dir.Path("registry.ini").c_str(), 1);
   const std::string token = "fedcba9876543210fedcba9876543210";
   {
     TWebProcess web(
@@ -173,8 +174,9 @@ TEST(WebCommandLineTest, PrintsTheUrlFirstAndStopsCleanly) {
   }
 }
 
-TEST(WebCommandLineTest, PrintsTheUrlFirstAndWarnsForOtherMachines) {
+TEST(WebCommandLineTest, RefusalsHaveTheirExitCodes) {
   quvi_test::TTempDir dir("web_cli_test");
+  ::setenv("QUVI_REGISTRY_FILE", dir.Path("registry.ini").c_str(), 1);
   struct Case {
     std::string args;
     int exit_code;
