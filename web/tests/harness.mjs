@@ -66,12 +66,21 @@ class Child {
     lines.on('line', (l) => (this.output += l + '\n'));
   }
 
+  // Ends the program; throws when it did not end cleanly or a sanitizer reported a fault.
   async stop() {
-    if (this.process.exitCode !== null || this.process.signalCode !== null) return;
-    this.process.kill('SIGTERM');
-    const timer = setTimeout(() => this.process.kill('SIGKILL'), 5000);
-    await this.exited;
-    clearTimeout(timer);
+    if (this.process.exitCode === null && this.process.signalCode === null) {
+      this.process.kill('SIGTERM');
+      const timer = setTimeout(() => this.process.kill('SIGKILL'), 15000);
+      await this.exited;
+      clearTimeout(timer);
+    }
+    const report = this.output.match(/(ERROR|WARNING): \w+Sanitizer[^\n]*/);
+    if (report) throw new Error(this.name + ': ' + report[0] + '\n' + this.output);
+    if (this.process.exitCode !== 0) {
+      throw new Error(
+          this.name + ' ended with ' + (this.process.exitCode ?? this.process.signalCode) + '\n' +
+          this.output);
+    }
   }
 }
 
