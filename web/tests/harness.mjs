@@ -203,15 +203,6 @@ export async function readCanvas(page, index, maxWidth = 240) {
   return {...rest, data: Buffer.from(base64, 'base64')};
 }
 
-// The pictures drawn into a view so far.
-export async function picturesDrawn(page, index) {
-  return page.evaluate((i) => {
-    const view = window.quviPage.views[i];
-    const stats = view.control !== null ? window.quviStats.views[view.control] : undefined;
-    return stats ? stats.drawn : 0;
-  }, index);
-}
-
 // Mean colour of a small square around (fx, fy), given as fractions of the picture.
 function colourAt(picture, fx, fy, radius = 3) {
   const cx = Math.round(fx * (picture.width - 1));

@@ -10,7 +10,7 @@ import path from 'node:path';
 import {after, before, test} from 'node:test';
 import {promisify} from 'node:util';
 
-import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, measureTone, openPage, panel, picturesDrawn, program, readCanvas, readWav, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
+import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, measureTone, openPage, panel, program, readCanvas, readWav, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
 
 const kConnectingTip = '\u6b63\u5728\u8fde\u63a5...';  // the control's default "connecting"
 
@@ -265,8 +265,10 @@ test('recording writes a file the record reader accepts, offered for download', 
   const button = tile(page, 0).locator('button.record');
   await button.click();
   await waitFor('recording', async () => (await button.getAttribute('aria-pressed')) === 'true');
-  const start = await picturesDrawn(page, 0);
-  await waitFor('two seconds of pictures', async () => (await picturesDrawn(page, 0)) > start + 50);
+  // Two seconds of the stream (25 video and 25 audio packages a second) reach the control.
+  const packages = () => page.evaluate(() => window.quviPage.views[0].received.count);
+  const start = await packages();
+  await waitFor('two seconds of the stream', async () => (await packages()) > start + 100, 60000);
   await button.click();
   const link = tile(page, 0).locator('.files .record a');
   await link.waitFor();
