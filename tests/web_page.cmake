@@ -13,8 +13,8 @@ if(QUVI_NODE AND TARGET quvi-web)
                    ${PROJECT_SOURCE_DIR}/web/tests/page_test.mjs)
   # scripts/demo --smoke on what is built: the script's servers, URL and clean-up.
   add_test(NAME web_demo_smoke_test
-           COMMAND ${PROJECT_SOURCE_DIR}/scripts/demo --smoke --bin $<TARGET_FILE_DIR:quvi-web> --seconds 4
-                   --screenshot ${CMAKE_CURRENT_BINARY_DIR}/web_demo_smoke.png)
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/demo --smoke --bin $<TARGET_FILE_DIR:quvi-web>
+                   --views 1 --seconds 4 --screenshot ${CMAKE_CURRENT_BINARY_DIR}/web_demo_smoke.png)
   set_tests_properties(web_page_test web_demo_smoke_test PROPERTIES
                        TIMEOUT 300 ENVIRONMENT "${_web_env}" RESOURCE_LOCK chromium)
 endif()

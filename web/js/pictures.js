@@ -55,11 +55,12 @@ class SampleWindow {
 
 // Figures of every view's pictures. `latency`: the page's clock when a picture is drawn minus
 // the arrival of the newest package it shows at the control; `serverToDraw`: minus the time
-// the server encoded it.
+// the server encoded it; `decode`: how long the browser took to decode a picture.
 export class PictureStats {
   constructor() {
     this.latencyWindow = new SampleWindow(6000);
     this.serverWindow = new SampleWindow(6000);
+    this.decodeWindow = new SampleWindow(6000);
     this.views = {};
     this.picturesDrawn = 0;
   }
@@ -82,7 +83,7 @@ export class PictureStats {
 
   received(header) { this.view(header.control).received++; }
 
-  drawn(header, nowMs) {
+  drawn(header, nowMs, decodeMs) {
     const v = this.view(header.control);
     if (v.lastSequence !== 0 && header.sequence > v.lastSequence + 1) {
       v.skipped += header.sequence - v.lastSequence - 1;
@@ -96,15 +97,19 @@ export class PictureStats {
     this.picturesDrawn++;
     if (header.arrivalMs > 0) this.latencyWindow.add(nowMs - header.arrivalMs);
     this.serverWindow.add(nowMs - header.encodedMs);
+    this.decodeWindow.add(decodeMs);
   }
 
   get latency() { return this.latencyWindow.summary(); }
 
   get serverToDraw() { return this.serverWindow.summary(); }
 
+  get decode() { return this.decodeWindow.summary(); }
+
   reset() {
     this.latencyWindow.clear();
     this.serverWindow.clear();
+    this.decodeWindow.clear();
     this.views = {};
     this.picturesDrawn = 0;
   }
@@ -148,7 +153,9 @@ export class PictureDrawer {
     const generation = this.generation;
     try {
       const jpeg = new Blob([new Uint8Array(next.buffer, kHeaderBytes)], {type: 'image/jpeg'});
+      const decodeStart = performance.now();
       const bitmap = await createImageBitmap(jpeg);
+      const decodeMs = performance.now() - decodeStart;
       if (generation === this.generation && next.header.sequence > this.lastSequence) {
         if (this.canvas.width !== bitmap.width || this.canvas.height !== bitmap.height) {
           this.canvas.width = bitmap.width;
@@ -157,7 +164,7 @@ export class PictureDrawer {
         this.context.drawImage(bitmap, 0, 0);
         this.lastSequence = next.header.sequence;
         const now = pageClockMs();
-        this.stats.drawn(next.header, now);
+        this.stats.drawn(next.header, now, decodeMs);
         this.onDrawn(next.header, now);
       }
       bitmap.close();

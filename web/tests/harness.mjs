@@ -66,12 +66,21 @@ class Child {
     lines.on('line', (l) => (this.output += l + '\n'));
   }
 
+  // Ends the program; throws when it did not end cleanly or a sanitizer reported a fault.
   async stop() {
-    if (this.process.exitCode !== null || this.process.signalCode !== null) return;
-    this.process.kill('SIGTERM');
-    const timer = setTimeout(() => this.process.kill('SIGKILL'), 5000);
-    await this.exited;
-    clearTimeout(timer);
+    if (this.process.exitCode === null && this.process.signalCode === null) {
+      this.process.kill('SIGTERM');
+      const timer = setTimeout(() => this.process.kill('SIGKILL'), 15000);
+      await this.exited;
+      clearTimeout(timer);
+    }
+    const report = this.output.match(/(ERROR|WARNING): \w+Sanitizer[^\n]*/);
+    if (report) throw new Error(this.name + ': ' + report[0] + '\n' + this.output);
+    if (this.process.exitCode !== 0) {
+      throw new Error(
+          this.name + ' ended with ' + (this.process.exitCode ?? this.process.signalCode) + '\n' +
+          this.output);
+    }
   }
 }
 
@@ -192,15 +201,6 @@ export async function readCanvas(page, index, maxWidth = 240) {
   }, [index, maxWidth]);
   const {base64, ...rest} = read;
   return {...rest, data: Buffer.from(base64, 'base64')};
-}
-
-// The pictures drawn into a view so far.
-export async function picturesDrawn(page, index) {
-  return page.evaluate((i) => {
-    const view = window.quviPage.views[i];
-    const stats = view.control !== null ? window.quviStats.views[view.control] : undefined;
-    return stats ? stats.drawn : 0;
-  }, index);
 }
 
 // Mean colour of a small square around (fx, fy), given as fractions of the picture.

@@ -10,7 +10,7 @@ import path from 'node:path';
 import {after, before, test} from 'node:test';
 import {promisify} from 'node:util';
 
-import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, measureTone, openPage, panel, picturesDrawn, program, readCanvas, readWav, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
+import {barsAlong, blockPosition, decodeJpeg, launchBrowser, litBox, litShare, measureTone, openPage, panel, program, readCanvas, readWav, selectView, showsColourBars, startHoldingRelay, startQuviWeb, startStreamsim, streamsimRequests, tempDir, tile, waitFor} from './harness.mjs';
 
 const kConnectingTip = '\u6b63\u5728\u8fde\u63a5...';  // the control's default "connecting"
 
@@ -32,9 +32,12 @@ before(async () => {
 
 after(async () => {
   await browser?.close();
-  await web?.stop();
-  await streamsim?.stop();
+  // Both servers end cleanly, without a sanitizer's report.
+  const ends = await Promise.allSettled([web?.stop(), streamsim?.stop()]);
   if (dir && !process.env.QUVI_KEEP_TEST_FILES) fs.rmSync(dir, {recursive: true, force: true});
+  for (const end of ends) {
+    if (end.status === 'rejected') throw end.reason;
+  }
 });
 
 // Fills a field of the view's panel, unfolding "More settings" when the field sits there.
@@ -58,8 +61,23 @@ async function waitForPattern(index, what = 'the pattern in view ' + index) {
   });
 }
 
+// The PTZ requests streamsim received, in the order the control sent them: each travels on a
+// connection of its own, and streamsim numbers connections as it accepts them.
 function ptzRequests() {
-  return streamsimRequests(streamsim.logFile).filter((r) => r.request === 'ptz');
+  return streamsimRequests(streamsim.logFile)
+      .filter((r) => r.request === 'ptz')
+      .sort((a, b) => a.conn - b.conn);
+}
+
+// Presses the mouse where it is, waits until the camera was told to start, then releases;
+// returns the [command, value] pairs sent by the press and the release.
+async function pressAndRelease() {
+  const before = ptzRequests().length;
+  await page.mouse.down();
+  await waitFor('the start command', async () => ptzRequests().length > before);
+  await page.mouse.up();
+  await waitFor('the stop command', async () => ptzRequests().length > before + 1);
+  return ptzRequests().slice(before).map((r) => [r.command, r.enabled, r.channel]);
 }
 
 test(
@@ -165,34 +183,17 @@ test(
     'holding a PTZ arrow or pressing at the picture\'s edge moves the camera, releasing stops it',
     async () => {
       await selectView(page, 0);
-      const before = ptzRequests().length;
       await panel(page, 0).locator('button[data-direction="up"]').hover();
-      await page.mouse.down();
-      await waitFor('the start command', async () => ptzRequests().length > before);
-      const started = ptzRequests().slice(before);
-      assert.deepEqual(started.map((r) => [r.command, r.enabled, r.channel]), [[0, 1, 0]]);
-      await page.mouse.up();
-      await waitFor('the stop command', async () => ptzRequests().length > before + 1);
-      const all = ptzRequests().slice(before);
-      assert.deepEqual(all.map((r) => [r.command, r.enabled]), [[0, 1], [0, 0]]);
-
+      assert.deepEqual(await pressAndRelease(), [[0, 1, 0], [0, 0, 0]]);
       // A diagonal uses its own command number.
       await panel(page, 0).locator('button[data-direction="down-right"]').hover();
-      await page.mouse.down();
-      await page.mouse.up();
-      await waitFor('the diagonal commands', async () => ptzRequests().length >= before + 4);
-      assert.deepEqual(
-          ptzRequests().slice(before + 2).map((r) => [r.command, r.enabled]), [[22, 1], [22, 0]]);
+      assert.deepEqual(await pressAndRelease(), [[22, 1, 0], [22, 0, 0]]);
 
       // Cursor PTZ: pressing at the middle of the picture's top edge moves the camera up.
       await panel(page, 0).locator('input[name="CursorCtrl"]').check();
       const box = await tile(page, 0).locator('canvas').boundingBox();
       await page.mouse.move(box.x + box.width / 2, box.y + 0.05 * box.height, {steps: 3});
-      await page.mouse.down();
-      await page.mouse.up();
-      await waitFor('the cursor\'s commands', async () => ptzRequests().length >= before + 6);
-      assert.deepEqual(
-          ptzRequests().slice(before + 4).map((r) => [r.command, r.enabled]), [[0, 1], [0, 0]]);
+      assert.deepEqual(await pressAndRelease(), [[0, 1, 0], [0, 0, 0]]);
       await panel(page, 0).locator('input[name="CursorCtrl"]').uncheck();
     });
 
@@ -264,8 +265,10 @@ test('recording writes a file the record reader accepts, offered for download', 
   const button = tile(page, 0).locator('button.record');
   await button.click();
   await waitFor('recording', async () => (await button.getAttribute('aria-pressed')) === 'true');
-  const start = await picturesDrawn(page, 0);
-  await waitFor('two seconds of pictures', async () => (await picturesDrawn(page, 0)) > start + 50);
+  // Two seconds of the stream (25 video and 25 audio packages a second) reach the control.
+  const packages = () => page.evaluate(() => window.quviPage.views[0].received.count);
+  const start = await packages();
+  await waitFor('two seconds of the stream', async () => (await packages()) > start + 100, 60000);
   await button.click();
   const link = tile(page, 0).locator('.files .record a');
   await link.waitFor();
@@ -282,7 +285,10 @@ test('recording writes a file the record reader accepts, offered for download', 
       fs.readFileSync(await download.path()).equals(fs.readFileSync(file)),
       'the download is the recorded file');
 
-  const {stdout} = await promisify(execFile)(program('QUVI_ZRPLAY'), ['--info', file]);
+  // The reader's verdict is what counts here; zrplay's own leak checks are its tests'.
+  const {stdout} = await promisify(execFile)(program('QUVI_ZRPLAY'), ['--info', file], {
+    env: {...process.env, ASAN_OPTIONS: 'detect_leaks=0'},
+  });
   assert.match(stdout, /video codec: H\.264/);
   assert.match(stdout, /picture size: 704x576/);
   const video = Number(stdout.match(/frames: \d+ \(video (\d+)/)[1]);
