@@ -1,5 +1,6 @@
 #include "tools/common/streamsim_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,10 +9,11 @@
 
 namespace quvi_tools {
 
-TStreamSimProcess::TStreamSimProcess(const std::string& exe, const std::vector<std::string>& args) {
+TStreamSimProcess::TStreamSimProcess(const std::string& exe, const std::vector<std::string>& args,
+                                     int port) {
   int out[2];
-  if (::pipe(out) != 0) return;
-  std::vector<std::string> all = {"streamsim", "--port", "0"};
+  if (::pipe2(out, O_CLOEXEC) != 0) return;
+  std::vector<std::string> all = {"streamsim", "--port", std::to_string(port)};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
@@ -19,8 +21,9 @@ TStreamSimProcess::TStreamSimProcess(const std::string& exe, const std::vector<s
   pid_ = ::fork();
   if (pid_ == 0) {
     ::dup2(out[1], 1);
-    ::close(out[0]);
-    ::close(out[1]);
+    // Nothing of the parent's stays open in the server: a connection it inherited would
+    // outlive the parent's close of it.
+    ::close_range(3, ~0U, 0);
     ::execv(exe.c_str(), argv.data());
     ::_exit(127);
   }
@@ -38,6 +41,13 @@ TStreamSimProcess::~TStreamSimProcess() {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
   }
+}
+
+void TStreamSimProcess::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }
 
 }  // namespace quvi_tools

@@ -56,6 +56,13 @@ void ServeClient(int fd, uint64_t conn, const TSessionContext& context) {
   TConnection connection(fd, context.Stop);
   const TPeer peer = MakePeer(conn, connection);
   LogConnect(context.Log, peer, "stream");
+  if (const int32_t rate = context.Stream.Faults.TrickleBytesPerSecond; rate > 0) {
+    connection.SetTrickle(rate);
+    context.Log.Write(TLogLine("fault")
+                          .Add("conn", peer.Conn)
+                          .Add("fault", "trickle")
+                          .Add("bytes_per_second", rate));
+  }
   std::string reason;
   std::vector<uint8_t> message;
   while (reason.empty()) {

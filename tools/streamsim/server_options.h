@@ -53,6 +53,8 @@ struct TFaultSettings {
   int64_t MediaStallAfter = -1;       // after N packages send only keep-alives
   int64_t GarbageAfter = -1;          // after N packages send garbage bytes once
   int64_t OversizeAfter = -1;         // after N packages send one package over 1 MiB
+  int64_t CutAfter = -1;              // after N packages send half of the next, then stall
+  int32_t TrickleBytesPerSecond = 0;  // every byte sent on its own at this rate; 0: off
   bool AudioOnly = false;             // leave every video frame out
   bool NoStreamHead = false;          // start with the first frame
 };

@@ -92,6 +92,14 @@ const TOptionSpec kOptions[] = {
      "after N packages send 256 garbage bytes (the same on every run), then go on", "10"},
     {"oversize-after", 0, "N",
      "after N packages send one play package of 1 MiB + 1 bytes, then go on", "10"},
+    {"cut-after", 0, "N",
+     "after N packages send the first half of the next one, then nothing more, keep-alives "
+     "included, and keep the connection open",
+     "10"},
+    {"trickle", 0, "BYTES",
+     "a slow link: send every byte on its own, answers and stream alike, at most BYTES a "
+     "second",
+     "2000"},
     {"audio-only", 0, nullptr, "leave every video frame out", ""},
     {"no-stream-head", 0, nullptr, "start the stream with its first frame, no stream head", ""},
 };
@@ -228,6 +236,11 @@ void Apply(const std::string& name, const std::string& value, TSimCommandLine& c
     f.GarbageAfter = ParseCount(name, value);
   } else if (name == "oversize-after") {
     f.OversizeAfter = ParseCount(name, value);
+  } else if (name == "cut-after") {
+    f.CutAfter = ParseCount(name, value);
+  } else if (name == "trickle") {
+    f.TrickleBytesPerSecond =
+        static_cast<int32_t>(cli::ParseWholeNumber(name, value, 1, 100000000));
   } else if (name == "audio-only") {
     f.AudioOnly = true;
   } else if (name == "no-stream-head") {

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -157,8 +158,40 @@ TConnection::EIo TConnection::Read(void* buffer, size_t size) {
   return EIo::Ok;
 }
 
+void TConnection::SetTrickle(int32_t bytes_per_second) {
+  trickle_rate_ = bytes_per_second;
+  next_trickle_ = TClock::now();
+  if (fd_ >= 0) {
+    // Each byte leaves as a segment of its own instead of waiting to be coalesced.
+    int on = bytes_per_second > 0 ? 1 : 0;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
+}
+
+TConnection::EIo TConnection::SendTrickled(const uint8_t* p, size_t size) {
+  const auto step = std::chrono::nanoseconds(1000000000LL / trickle_rate_);
+  for (size_t i = 0; i < size; ++i) {
+    const TClock::time_point now = TClock::now();
+    if (next_trickle_ < now) next_trickle_ = now;
+    // Sleeps only once a millisecond's worth of bytes is due, so a fast rate stays reachable.
+    if (next_trickle_ - now > std::chrono::milliseconds(1)) {
+      pollfd s{stop_.Fd(), POLLIN, 0};
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next_trickle_ - now).count();
+      if (poll(&s, 1, static_cast<int>(ms)) > 0) return EIo::Stopped;
+    }
+    const EIo r = SendAll(p + i, 1);
+    if (r != EIo::Ok) return r;
+    next_trickle_ += step;
+  }
+  return EIo::Ok;
+}
+
 TConnection::EIo TConnection::Send(const void* data, size_t size) {
   auto* p = static_cast<const uint8_t*>(data);
+  return trickle_rate_ > 0 ? SendTrickled(p, size) : SendAll(p, size);
+}
+
+TConnection::EIo TConnection::SendAll(const uint8_t* p, size_t size) {
   while (size > 0) {
     if (fd_ < 0) return EIo::Closed;
     if (stop_.IsSet()) return EIo::Stopped;

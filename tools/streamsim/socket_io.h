@@ -64,6 +64,9 @@ class TConnection {
   EIo Read(void* buffer, size_t size);
   // Every byte; Closed when the peer is gone.
   EIo Send(const void* data, size_t size);
+  // From now on Send writes every byte on its own, at most bytes_per_second of them a
+  // second (0: whole buffers again), like a slow link.
+  void SetTrickle(int32_t bytes_per_second);
   // Waits until the deadline, discarding anything the peer sends; Closed as soon as the
   // peer closes.
   EIo WaitUntil(TClock::time_point deadline);
@@ -77,11 +80,16 @@ class TConnection {
  private:
   // Waits for the events (POLLIN / POLLOUT) until the deadline (none: forever).
   EIo Wait(short events, const TClock::time_point* deadline, bool& timed_out);
+  EIo SendAll(const uint8_t* p, size_t size);
+  // One byte after the other, each when the trickle rate allows it.
+  EIo SendTrickled(const uint8_t* p, size_t size);
 
   int fd_;
   const TStopSignal& stop_;
   std::string peer_address_;
   int peer_port_ = 0;
+  int32_t trickle_rate_ = 0;
+  TClock::time_point next_trickle_{};
 };
 
 }  // namespace streamsim

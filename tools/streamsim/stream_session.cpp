@@ -45,6 +45,14 @@ void TStreamSession::Run(TOpenedStream stream, int32_t channel) {
 }
 
 bool TStreamSession::SendPackage(const std::vector<uint8_t>& package) {
+  if (settings_.Faults.CutAfter == packages_) {
+    // The reader is left inside a package it can never finish.
+    LogFault("cut");
+    reason_ = "cut";
+    const std::vector<uint8_t> half(package.begin(), package.begin() + package.size() / 2);
+    if (Send(half)) Stall(false);
+    return false;
+  }
   if (!Send(package)) return false;
   ++packages_;
   return InjectFaults();

@@ -1,6 +1,8 @@
 #include "viewer/pipeline/connection_thread.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -104,6 +106,16 @@ void TConnectionThread::SetReadTimeout(int32_t milliseconds) {
   if (milliseconds == read_timeout_) return;
   read_timeout_ = milliseconds;
   tcp_client_->SetRecvTimeout(milliseconds);
+}
+
+int32_t TConnectionThread::CyclePauseStepsFromEnvironment() {
+  const char* text = std::getenv("QUVI_RECONNECT_PAUSE_MS");
+  if (text == nullptr || *text == '\0') return kCyclePauseSteps;
+  char* end = nullptr;
+  errno = 0;
+  const long ms = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || ms < 0 || ms > 60000) return kCyclePauseSteps;
+  return static_cast<int32_t>((ms + kCyclePauseStepMs - 1) / kCyclePauseStepMs);
 }
 
 bool TConnectionThread::ModelPlaying() const {

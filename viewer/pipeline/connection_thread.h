@@ -110,6 +110,10 @@ class TConnectionThread : public plat::TThread {
 
   // Steps of kCyclePauseStepMs in the pause between cycles; tests shorten it.
   int32_t CyclePauseSteps = kCyclePauseSteps;
+  // The pause between cycles set in the environment as QUVI_RECONNECT_PAUSE_MS (0 .. 60000,
+  // rounded up to whole steps), so a soak of many faults need not sit out 5 s after each;
+  // kCyclePauseSteps when it is unset or no such number. The model applies it at each start.
+  static int32_t CyclePauseStepsFromEnvironment();
   // Pauses and the stall test run on it.
   TPipelineClock Clock;
 

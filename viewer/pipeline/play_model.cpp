@@ -342,6 +342,7 @@ void TAbstractPlayModel::ConfigureConnectionThread(TConnectionThread& thread,
   thread.SetConnectTimeout(connect_timeout_);
   thread.SetReadTimeout(read_timeout_);
   thread.TryTimes = try_times_;
+  thread.CyclePauseSteps = TConnectionThread::CyclePauseStepsFromEnvironment();
   thread.ProtectedSection = protected_section_.get();
   thread.Clock = Clock;
 }
