@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -90,6 +91,10 @@ const TCorpus& Corpus() {
 
 void NopDecode(int32_t, const char*, int32_t, const ZR_FRAME_INFO*, ZR_USER, int32_t) {}
 void NopDisplay(int32_t, const char*, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {}
+// Kept by the library and never called: a call is a finding.
+void NeverCalledSourceBuf(int32_t, uint32_t, ZR_USER, void*) {
+  std::abort();
+}
 void NopFileRef(int32_t, ZR_USER) {}
 
 // A block for the input calls: a fixture frame, cut, with a garbled byte, or fuzz bytes.
@@ -304,7 +309,8 @@ void Step(TBytes& in) {
       Zr_Play_ResetSourceBufFlag(port);
       break;
     case 43:
-      Zr_Play_SetSourceBufCallBack(port, in.I32(), nullptr, in.I32(), nullptr);
+      Zr_Play_SetSourceBufCallBack(port, static_cast<uint32_t>(in.I32()),
+                                   in.U8() % 2 ? NeverCalledSourceBuf : nullptr, in.I32(), nullptr);
       Zr_Play_SetDisplayBuf(port, in.I32());
       Zr_Play_ResetBuffer(port, in.I32());
       Zr_Play_GetDisplayBuf(port);

@@ -133,10 +133,12 @@ bool IsControl(char32_t c) {
 
 TFontFace FindFontFace(const std::string& family, bool bold) {
   // fontconfig's matching takes milliseconds; captions ask again at every font change.
-  static std::mutex lock;
-  static std::map<std::pair<std::string, bool>, TFontFace> known;
-  std::lock_guard<std::mutex> hold(lock);
-  auto [it, added] = known.try_emplace({family, bold});
+  // Never destroyed: the decoding threads of views a host never closed still draw text while
+  // the process runs its exit handlers.
+  static auto* const lock = new std::mutex;
+  static auto* const known = new std::map<std::pair<std::string, bool>, TFontFace>;
+  std::lock_guard<std::mutex> hold(*lock);
+  auto [it, added] = known->try_emplace({family, bold});
   if (added) it->second = LookUpFontFace(family, bold);
   return it->second;
 }

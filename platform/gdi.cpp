@@ -63,32 +63,52 @@ bool Is32BitRgb(const BITMAPINFO* info, UINT usage) {
 }
 
 // Source coordinate for each destination offset: the source pixel under the centre of the
-// destination pixel.
-std::vector<int64_t> NearestMap(int32_t dst_size, int32_t src_origin, int32_t src_size) {
-  std::vector<int64_t> map(dst_size);
+// destination pixel. Filled into the calling thread's own array, so drawing a picture
+// allocates nothing once the thread has drawn one of that size.
+const std::vector<int64_t>& NearestMap(int32_t dst_size, int32_t src_origin, int32_t src_size,
+                                       std::vector<int64_t>& map) {
+  map.resize(static_cast<size_t>(dst_size));
   for (int32_t d = 0; d < dst_size; ++d)
     map[d] = src_origin + (int64_t{2} * d + 1) * src_size / (int64_t{2} * dst_size);
   return map;
 }
 
+// Sizes are positive, so both maps grow with the destination offset.
 void StretchLocked(TSurface& dst, int32_t x, int32_t y, int32_t width, int32_t height,
                    const std::vector<uint32_t>& src_pixels, int32_t src_w, int32_t src_h,
                    int32_t src_x, int32_t src_y, int32_t src_width, int32_t src_height) {
-  const auto xs = NearestMap(width, src_x, src_width);
-  const auto ys = NearestMap(height, src_y, src_height);
+  thread_local std::vector<int64_t> xs_array, ys_array;
+  const auto& ys = NearestMap(height, src_y, src_height, ys_array);
+  // Destination columns inside the target.
+  const int64_t dx_begin = std::max<int64_t>(0, -int64_t{x});
+  const int64_t dx_end = std::min<int64_t>(width, int64_t{dst.width} - x);
+  if (dx_begin >= dx_end) return;
+  const bool same_width = width == src_width;
+  const std::vector<int64_t>* xs = nullptr;
+  if (!same_width) xs = &NearestMap(width, src_x, src_width, xs_array);
+  // At the same width each destination column takes the source column src_x + dx: whole
+  // runs are copied, clipped to the source too.
+  const int64_t run_begin = std::max<int64_t>(dx_begin, -int64_t{src_x});
+  const int64_t run_end = std::min<int64_t>(dx_end, int64_t{src_w} - src_x);
   for (int32_t dy = 0; dy < height; ++dy) {
     const int64_t ty = int64_t{y} + dy;
     const int64_t sy = ys[dy];
     if (ty < 0 || ty >= dst.height || sy < 0 || sy >= src_h) continue;
     uint32_t* out = dst.pixels.data() + ty * dst.width;
     const uint32_t* in = src_pixels.data() + sy * src_w;
-    for (int32_t dx = 0; dx < width; ++dx) {
-      const int64_t tx = int64_t{x} + dx;
-      const int64_t sx = xs[dx];
-      if (tx < 0 || tx >= dst.width || sx < 0 || sx >= src_w) continue;
-      out[tx] = in[sx];
+    if (same_width) {
+      if (run_begin < run_end) {
+        std::memcpy(out + x + run_begin, in + src_x + run_begin,
+                    static_cast<size_t>(run_end - run_begin) * sizeof(uint32_t));
+      }
+      continue;
+    }
+    for (int64_t dx = dx_begin; dx < dx_end; ++dx) {
+      const int64_t sx = (*xs)[dx];
+      if (sx >= 0 && sx < src_w) out[x + dx] = in[sx];
     }
   }
+  dst.MarkChanged();
 }
 
 }  // namespace
@@ -115,6 +135,7 @@ bool MoveWindow(HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) 
     surface->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBlack);
     surface->width = width;
     surface->height = height;
+    surface->MarkChanged();
   }
   // A window of a class shows its new size once its thread paints it.
   if (classed) InvalidateRect(hwnd, nullptr, true);
@@ -241,6 +262,7 @@ int SetDIBits(HDC /*dc*/, HBITMAP bitmap, UINT start, UINT lines, const void* bi
     std::memcpy(surface->pixels.data() + row * surface->width, rows + i * surface->width,
                 static_cast<size_t>(surface->width) * 4);
   }
+  if (count > 0) surface->MarkChanged();
   return static_cast<int>(count);
 }
 
@@ -279,6 +301,20 @@ bool GetWindowPixels(HWND hwnd, std::vector<uint32_t>* pixels, int32_t* width, i
   auto surface = WindowSurface(hwnd);
   if (!surface || !pixels || !width || !height) return false;
   std::lock_guard<std::mutex> lock(surface->mutex);
+  *pixels = surface->pixels;
+  *width = surface->width;
+  *height = surface->height;
+  return true;
+}
+
+bool GetWindowPixelsIfChanged(HWND hwnd, TSurfaceChange* change, std::vector<uint32_t>* pixels,
+                              int32_t* width, int32_t* height) {
+  auto surface = WindowSurface(hwnd);
+  if (!surface || !change || !pixels || !width || !height) return false;
+  std::lock_guard<std::mutex> lock(surface->mutex);
+  if (surface->version == change->version) return false;
+  change->version = surface->version;
+  change->changed_at_ms = surface->changed_at_ms;
   *pixels = surface->pixels;
   *width = surface->width;
   *height = surface->height;

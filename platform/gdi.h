@@ -121,6 +121,17 @@ QUVI_PLATFORM_API bool GetMonitorInfo(HMONITOR monitor, MONITORINFO* info);
 // A copy of what the window shows: width × height values 0xAARRGGBB, rows top-down.
 QUVI_PLATFORM_API bool GetWindowPixels(HWND hwnd, std::vector<uint32_t>* pixels, int32_t* width,
                                        int32_t* height);
+// Which state of a window's surface a caller last copied: the surface counts its writes and
+// stamps the last one with the wall clock (ms since the Unix epoch).
+struct TSurfaceChange {
+  uint64_t version = 0;  // 0: nothing copied yet
+  double changed_at_ms = 0;
+};
+// GetWindowPixels, only when the surface was written since `change` was filled: then copies
+// the pixels and updates `change`; false when nothing changed or for an unknown window.
+QUVI_PLATFORM_API bool GetWindowPixelsIfChanged(HWND hwnd, TSurfaceChange* change,
+                                                std::vector<uint32_t>* pixels, int32_t* width,
+                                                int32_t* height);
 // Writes what the window shows to an 8-bit RGB PNG file; false for an empty surface or a
 // file that cannot be written.
 QUVI_PLATFORM_API bool SaveWindowPng(HWND hwnd, const std::string& path);

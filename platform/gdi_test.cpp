@@ -1,11 +1,14 @@
 #include "platform/gdi.h"
 
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -192,6 +195,32 @@ TEST_F(WindowSurfaceTest, StretchBltClipsToBothSurfacesAndRefusesWhatItCannotDo)
   EXPECT_EQ(pixels[3], Mark(3, 2));
   EXPECT_EQ(pixels[2 * 3 + 2], 0xFF000000u);  // outside the destination rectangle
 
+  // Same-size copies take whole runs; every offset off either surface's edges keeps exactly
+  // the pixels that lie inside both.
+  const struct {
+    int32_t x, y, src_x, src_y;
+  } offsets[] = {{-2, 0, 0, 0}, {2, 1, 0, 0}, {0, 0, -2, -1}, {1, -1, 3, 2}, {-1, 2, -3, 1}};
+  for (const auto& o : offsets) {
+    MoveWindow(window_, 0, 0, 0, 0);
+    ASSERT_TRUE(MoveWindow(window_, 0, 0, 3, 3));
+    const HDC window_dc = GetDC(window_);
+    ASSERT_TRUE(
+        StretchBlt(window_dc, o.x, o.y, 3, 3, picture.dc(), o.src_x, o.src_y, 3, 3, SRCCOPY));
+    ReleaseDC(window_, window_dc);
+    const auto shown = Pixels();
+    for (int32_t ty = 0; ty < 3; ++ty) {
+      for (int32_t tx = 0; tx < 3; ++tx) {
+        const int32_t dx = tx - o.x, dy = ty - o.y;
+        const int32_t sx = o.src_x + dx, sy = o.src_y + dy;
+        const bool copied =
+            dx >= 0 && dx < 3 && dy >= 0 && dy < 3 && sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
+        EXPECT_EQ(shown[size_t(ty) * 3 + tx], copied ? Mark(sx, sy) : 0xFF000000u)
+            << "offset " << o.x << "," << o.y << " from " << o.src_x << "," << o.src_y << " at "
+            << tx << "," << ty;
+      }
+    }
+  }
+
   const HDC empty = CreateCompatibleDC(0);  // nothing selected yet
   EXPECT_FALSE(StretchBlt(dc, 0, 0, 3, 3, empty, 0, 0, 1, 1, SRCCOPY));
   EXPECT_FALSE(StretchBlt(dc, 0, 0, 3, 3, picture.dc(), 0, 0, 4, 4, 0x00EE0086 /*SRCPAINT*/));
@@ -203,6 +232,43 @@ TEST_F(WindowSurfaceTest, StretchBltClipsToBothSurfacesAndRefusesWhatItCannotDo)
   EXPECT_EQ(ReleaseDC(window_, dc), 1);
   EXPECT_TRUE(DeleteDC(empty));
   EXPECT_FALSE(DeleteDC(empty));
+}
+
+// A host that shows the window elsewhere copies it only when something drew into it, and
+// learns when that was.
+TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
+  ASSERT_TRUE(MoveWindow(window_, 0, 0, 4, 3));
+  TSurfaceChange seen;
+  std::vector<uint32_t> pixels;
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));  // never copied yet
+  EXPECT_EQ(pixels.size(), 12u);
+  EXPECT_GT(seen.changed_at_ms, 1.6e12);  // wall clock, ms since the epoch
+  EXPECT_FALSE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+
+  MemoryPicture picture(4, 3);
+  const HDC dc = GetDC(window_);
+  // Each kind of write counts: a stretched copy, a fill, a new size.
+  const std::function<void()> writes[] = {
+      [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
+      [&] {
+        const RECT r{0, 0, 2, 2};
+        FillRect(dc, &r, 0x0000FF);
+      },
+      [&] { MoveWindow(window_, 0, 0, 5, 3); },
+  };
+  for (const auto& write : writes) {
+    const TSurfaceChange before = seen;
+    write();
+    ASSERT_TRUE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+    EXPECT_GT(seen.version, before.version);
+    EXPECT_GE(seen.changed_at_ms, before.changed_at_ms);
+    EXPECT_EQ(pixels.size(), size_t(w) * h);
+    EXPECT_FALSE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
+  }
+  ReleaseDC(window_, dc);
+  EXPECT_EQ(w, 5);
+  EXPECT_FALSE(GetWindowPixelsIfChanged(0, &seen, &pixels, &w, &h));
 }
 
 TEST(MemoryContextTest, SelectReturnsPreviousAndDeletedBitmapStaysDrawable) {

@@ -1,6 +1,7 @@
 // Run-time module loading by name and export lookup by name. A module name "X" (or "X.dll")
-// is the file "libX.so", looked for first beside the module that asks, then on the loader's
-// path. Any thread may call these.
+// is the file "libX.so", looked for first beside the module that asks, then in the folders
+// the loader searches for that module's own libraries (its run path, LD_LIBRARY_PATH, the
+// system folders), then by the loader itself. Any thread may call these.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 // others (a host saving what a window shows): every access to the pixels holds `mutex`.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,18 @@ struct TSurface {
   // One 0xAARRGGBB value per pixel, so the bytes in memory read B, G, R, A. A bitmap's
   // vector is never resized after creation: its data() is the section's bits pointer.
   std::vector<uint32_t> pixels;
+  // Counts the writes into the pixels and stamps the last one (ms since the Unix epoch), so
+  // a host that shows the window elsewhere copies and encodes it only when it changed.
+  uint64_t version = 0;
+  double changed_at_ms = 0;
+
+  // Every writer calls this while holding `mutex`.
+  void MarkChanged() {
+    ++version;
+    changed_at_ms = std::chrono::duration<double, std::milli>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+  }
 };
 
 // Largest surface we agree to allocate, in pixels (a 16384 x 16384 picture).

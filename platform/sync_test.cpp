@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/time.h"
@@ -56,7 +57,8 @@ TEST(TEventTest, EachAutoResetSignalWakesExactlyOneOfManyWaiters) {
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i)
     threads.emplace_back([&] {
-      if (e.WaitFor(2000) == WAIT_OBJECT_0) ++woken;
+      // A waiter may wait through the other three wake-ups first: the bound only ends a hang.
+      if (e.WaitFor(60000) == WAIT_OBJECT_0) ++woken;
     });
   for (int i = 0; i < 4; ++i) {
     e.Set();
@@ -80,13 +82,24 @@ TEST(TCriticalSectionTest, IsReentrant) {
 }
 
 TEST(TickCountTest, WrapsAt32Bits) {
-  SetTickCountOffsetForTesting(0xFFFFFFFFu - GetTickCount() - 5);
+  // Parked 5 ms short of the wrap. The bounds below count the milliseconds that really passed,
+  // so a test thread held off the processor for a while reads later values, not wrong ones.
+  constexpr uint32_t kParked = 0xFFFFFFFFu - 5;
+  const auto start = std::chrono::steady_clock::now();
+  SetTickCountOffsetForTesting(kParked - GetTickCount());
   const uint32_t before = GetTickCount();
   Sleep(20);
   const uint32_t after = GetTickCount();
+  const auto passed = std::chrono::steady_clock::now() - start;
   SetTickCountOffsetForTesting(0);
-  EXPECT_GT(before, 0xFFFFFF00u);
-  EXPECT_LT(after, 1000u);
+  const uint32_t passed_ms =
+      static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(passed).count());
+  // Counted on from where it was parked ...
+  EXPECT_LE(static_cast<uint32_t>(before - kParked), passed_ms + 1);
+  EXPECT_GE(static_cast<uint32_t>(after - kParked), 20u);
+  EXPECT_LE(static_cast<uint32_t>(after - kParked), passed_ms + 1);
+  // ... and through zero: past the wrap it holds the few milliseconds since.
+  EXPECT_LE(after, passed_ms + 1);
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ bool DrawText(HDC dc, const std::string& text, const RECT& rect, UINT format,
     for (int32_t column = left; column < right; ++column)
       if (glyphs.Pixel(column - x, row - y))
         surface->pixels[size_t(row) * surface->width + column] = pixel;
+  surface->MarkChanged();
   return true;
 }
 

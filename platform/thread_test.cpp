@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
 
 #include "platform/time.h"
 
@@ -48,23 +51,25 @@ TEST(TThreadTest, WaitForOnNeverStartedThreadReturnsAtOnce) {
 
 class SelfFreeing : public TThread {
  public:
-  explicit SelfFreeing(std::atomic<bool>* destroyed) : destroyed_(destroyed) {
+  explicit SelfFreeing(std::shared_ptr<std::promise<void>> destroyed)
+      : destroyed_(std::move(destroyed)) {
     FreeOnTerminate = true;
   }
-  ~SelfFreeing() override { *destroyed_ = true; }
+  ~SelfFreeing() override { destroyed_->set_value(); }
 
  protected:
   void Execute() override {}
 
  private:
-  std::atomic<bool>* destroyed_;
+  std::shared_ptr<std::promise<void>> destroyed_;  // shared: the test may end before we do
 };
 
 TEST(TThreadTest, FreeOnTerminateDeletesItselfWhenDone) {
-  std::atomic<bool> destroyed{false};
-  (new SelfFreeing(&destroyed))->Start();
-  for (int i = 0; i < 2000 && !destroyed.load(); ++i) Sleep(1);
-  EXPECT_TRUE(destroyed.load());
+  auto destroyed = std::make_shared<std::promise<void>>();
+  std::future<void> done = destroyed->get_future();
+  (new SelfFreeing(destroyed))->Start();
+  // The bound only keeps a broken build from hanging.
+  EXPECT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
 }
 
 }  // namespace

@@ -287,6 +287,7 @@ bool FillRect(HDC dc, const RECT* rect, COLORREF colour) {
   for (int32_t y = top; y < bottom; ++y)
     std::fill(surface->pixels.begin() + int64_t{y} * surface->width + left,
               surface->pixels.begin() + int64_t{y} * surface->width + right, pixel);
+  surface->MarkChanged();
   return true;
 }
 

@@ -22,6 +22,7 @@
 #include "tests/picture_match.h"
 #include "tests/support/audio_measure.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/common/player_library.h"
 #include "tools/recmake/record_file_reader.h"
 #include "tools/streamsim/test_support.h"
@@ -34,14 +35,7 @@ const std::string kFixture = std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g7
 constexpr int kWidth = 704;
 constexpr int kHeight = 576;
 
-bool WaitUntil(const std::function<bool()>& condition, int seconds = 10) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
+using quvi_test::WaitUntil;
 
 class LiveViewTest : public ::testing::Test {
  protected:
@@ -174,6 +168,11 @@ TEST_F(LiveViewTest, WithSoundOpenTheWavFileHoldsTheStreamsTone) {
   model_->OpenSound();  // wanted before the start: the view opens it with its stream
   model_->StartPlay();
   ASSERT_TRUE(WaitUntil([&] { return model_->CurFrameNumReceived() > 60; }));
+  // The sound reaches the file behind the packages (decoded and played on other threads).
+  WaitUntil([&] {
+    const quvi_test::TWav written = quvi_test::ReadWav(wav);
+    return written.Ok && written.Frames() > static_cast<size_t>(written.SampleRate / 2);
+  });
   model_->StopPlay();
   ::unsetenv("QELDSOUND_WAV");
   const quvi_test::TWav sound = quvi_test::ReadWav(wav);

@@ -18,6 +18,7 @@
 #include "platform/window.h"
 #include "tests/picture_match.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/control/play_window.h"
 #include "viewer/pipeline/connection_thread.h"
@@ -36,14 +37,9 @@ class TLivePlayWindow : public viewer::TAbstractPlayWindow {
   }
 };
 
-// Pumps the window's thread until the condition holds, for up to 10 s.
+// Pumps the window's thread until the condition holds.
 bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    plat::PumpMessages(10);
-  }
-  return true;
+  return quvi_test::PollUntil(condition, [] { plat::PumpMessages(10); });
 }
 
 // Pixels of that value in rows [top, bottom) of the window.
@@ -97,7 +93,7 @@ TEST(PlayWindowLiveTest, ShowsTheConnectingCaptionThenThePicturesOfTheStream) {
     // Taken one message at a time, so the window is painted while its caption says connecting.
     window.StartPlay();
     bool connecting_seen = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
     plat::TMsg msg;
     while (!connecting_seen && std::chrono::steady_clock::now() < deadline) {
       if (!plat::GetMessage(&msg, 100)) continue;

@@ -5,14 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "tests/support/exported_symbols.h"
 #include "tools/common/player_library.h"
@@ -401,6 +408,57 @@ TEST_F(PlayerApiTest, UnloadDestroysEveryChannelAndGivesTheirVendorPortsBack) {
   ASSERT_EQ(api_.Zr_Play_InitPlayerByFile(303, 0), 0);
   EXPECT_EQ(vendor_port_of(303, from), first);
   dlclose(vdec);
+}
+
+// The codec library belongs to the program and outlives the player: once the player is
+// unloaded, a codec message must lead into no unloaded module, whether the decoder the player
+// brought stays loaded (held here) or goes with it.
+TEST_F(PlayerApiTest, CodecMessagesAfterUnloadLeadIntoNoUnloadedModule) {
+  const int level = av_log_get_level();
+  av_log_set_level(AV_LOG_QUIET);  // the hook runs whatever the level; nothing to print
+  for (const bool keep_decoder : {true, false}) {
+    SCOPED_TRACE(keep_decoder ? "decoder kept" : "decoder unloaded too");
+    if (api_.Handle() == nullptr) {
+      ASSERT_TRUE(api_.Load(ZRPLAY_LIBRARY_PATH));
+    }
+    // The registry's decoder hands the codec library's messages to the player's log.
+    ASSERT_EQ(api_.Zr_Play_InitPlayerByFile(401, 0), 0);
+    void* vdec = keep_decoder ? dlopen("libvdec.so", RTLD_NOW | RTLD_NOLOAD) : nullptr;
+    ASSERT_EQ(vdec != nullptr, keep_decoder);
+    api_.Unload();
+    void* still = dlopen("libvdec.so", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(still != nullptr, keep_decoder);
+    if (still != nullptr) dlclose(still);
+    av_log(nullptr, AV_LOG_ERROR, "a codec message after the player unloaded\n");
+    if (vdec != nullptr) dlclose(vdec);
+  }
+  av_log_set_level(level);
+}
+
+// Plays a file with sound on two ports, then ends the program with the library loaded.
+[[noreturn]] void PlayAndEndTheProgram(const std::string& file) {
+  TPlayerApi api;
+  if (!api.Load(ZRPLAY_LIBRARY_PATH)) std::_Exit(3);
+  for (const int32_t port : {501, 502}) {
+    if (api.Zr_Play_InitPlayerByFile(port, 0) != 0 ||
+        api.Zr_Play_OpenFile(port, file.c_str()) != 1 || api.Zr_Play_OpenSound(port) != 1 ||
+        api.Zr_Play_Play(port, 0) != 1)
+      std::_Exit(4);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (api.Zr_Play_GetCurrFrameNum(502) < 5) {
+    if (std::chrono::steady_clock::now() > deadline) std::_Exit(5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::exit(0);
+}
+
+// A program may end with the library still loaded and its ports playing: at its end the
+// library stops its channels while the media modules they use still stand.
+TEST(PlayerApiExitTest, AProgramEndingWhileItsPortsPlayEndsCleanly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(PlayAndEndTheProgram(std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec"),
+              ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

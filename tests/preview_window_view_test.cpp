@@ -19,6 +19,7 @@
 #include "platform/window.h"
 #include "tests/picture_match.h"
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/control/preview_window.h"
 #include "viewer/player/player_binding.h"
@@ -27,14 +28,9 @@ namespace {
 
 const std::string kFixture = std::string(QUVI_TEST_DATA_DIR) + "/h264_704x576_g711u.rec";
 
-// Pumps the window's thread until the condition holds, for up to 10 s.
+// Pumps the window's thread until the condition holds.
 bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    plat::PumpMessages(10);
-  }
-  return true;
+  return quvi_test::PollUntil(condition, [] { plat::PumpMessages(10); });
 }
 
 class PreviewWindowViewTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 
 #include "modules/kvaudiodecoder/kvaudiodecoder.h"
 #include "modules/zraudiodecode/av_audio_decoder.h"
+#include "platform/module_object.h"
 
 namespace {
 
@@ -46,9 +47,15 @@ class THandleTable {
   KV_AUDIO_HANDLE next_ = 0x03000010;
 };
 
+plat::TModuleObject<THandleTable> g_handles;
+
 THandleTable& Handles() {
-  static THandleTable* table = new THandleTable;  // outlives every caller's static objects
-  return *table;
+  return g_handles.Get();
+}
+
+// Decoders a caller never closed end with the module.
+__attribute__((destructor)) void UnloadAacModule() {
+  g_handles.Destroy();
 }
 
 }  // namespace

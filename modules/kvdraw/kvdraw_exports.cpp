@@ -5,6 +5,7 @@
 
 #include "modules/kvdraw/draw_player.h"
 #include "modules/kvdraw/kvdraw.h"
+#include "platform/module_object.h"
 
 namespace {
 
@@ -43,9 +44,15 @@ class THandleTable {
   ZRDRAW_HANDLE next_ = 0x02000010;
 };
 
+plat::TModuleObject<THandleTable> g_handles;
+
 THandleTable& Handles() {
-  static THandleTable* table = new THandleTable;  // outlives every caller's static objects
-  return *table;
+  return g_handles.Get();
+}
+
+// Players a caller never freed end with the module.
+__attribute__((destructor)) void UnloadDrawModule() {
+  g_handles.Destroy();
 }
 
 }  // namespace

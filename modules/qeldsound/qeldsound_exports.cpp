@@ -9,6 +9,7 @@
 
 #include "modules/qeldsound/qeldsound.h"
 #include "modules/qeldsound/sound_player.h"
+#include "platform/module_object.h"
 
 namespace {
 
@@ -89,9 +90,15 @@ class TPlayerTable {
   bool wav_held_ = false;
 };
 
+plat::TModuleObject<TPlayerTable> g_players;
+
 TPlayerTable& Players() {
-  static TPlayerTable* table = new TPlayerTable;  // outlives every caller's static objects
-  return *table;
+  return g_players.Get();
+}
+
+// Players a caller never freed end with the module.
+__attribute__((destructor)) void UnloadSoundModule() {
+  g_players.Destroy();
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ namespace vdec {
 namespace {
 
 std::atomic<VDEC_LogCallBack> g_callback{nullptr};
+std::atomic<bool> g_installed{false};
 
 void OnCodecMessage(void* object, int level, const char* format, va_list args) {
   if (level > AV_LOG_WARNING) return;
@@ -31,8 +32,19 @@ void OnCodecMessage(void* object, int level, const char* format, va_list args) {
 
 void InstallCodecLog() {
   static std::once_flag installed;
-  std::call_once(installed, [] { av_log_set_callback(&OnCodecMessage); });
+  std::call_once(installed, [] {
+    av_log_set_callback(&OnCodecMessage);
+    g_installed = true;
+  });
 }
+
+namespace {
+// The codec library is the process's and outlives this module: once unloaded, its hook must
+// not lead here any more.
+__attribute__((destructor)) void RemoveCodecLog() {
+  if (g_installed) av_log_set_callback(&av_log_default_callback);
+}
+}  // namespace
 
 void SetCodecLogCallBack(VDEC_LogCallBack callback) {
   InstallCodecLog();

@@ -7,6 +7,7 @@
 #include "modules/vdec/codec_log.h"
 #include "modules/vdec/vdec.h"
 #include "modules/vdec/vdec_port.h"
+#include "platform/module_object.h"
 
 namespace {
 
@@ -40,9 +41,15 @@ class TPortPool {
   std::vector<std::unique_ptr<vdec::TVdecPort>> ports_;
 };
 
+plat::TModuleObject<TPortPool> g_pool;
+
 TPortPool& Pool() {
-  static TPortPool pool;
-  return pool;
+  return g_pool.Get();
+}
+
+// Ports a caller never released stop with the module, after the modules using it unloaded.
+__attribute__((destructor)) void UnloadDecoderModule() {
+  g_pool.Destroy();
 }
 
 template <typename F>

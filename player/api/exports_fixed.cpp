@@ -32,13 +32,12 @@ ZRPLAY_EXPORT int32_t Zr_Play_ResetSourceBufFlag(int32_t port) {
   });
 }
 
-// The callback is never called, so nothing of it needs keeping.
-ZRPLAY_EXPORT int32_t Zr_Play_SetSourceBufCallBack(int32_t port, uint32_t, ZR_SOURCE_BUF_CALLBACK,
-                                                   ZR_USER, void*) {
-  return CallChannel(port, 0, [&](TChannel& c) {
-    c.Log().WriteF("set source buf callback=%d", 1);
-    return 1;
-  });
+// The threshold is not kept: the callback is never called.
+ZRPLAY_EXPORT int32_t Zr_Play_SetSourceBufCallBack(int32_t port, uint32_t,
+                                                   ZR_SOURCE_BUF_CALLBACK callback, ZR_USER user,
+                                                   void* reserved) {
+  return CallChannel(port, 0,
+                     [&](TChannel& c) { return c.SetSourceBufCallBack(callback, user, reserved); });
 }
 
 namespace {

@@ -13,7 +13,7 @@ void TBgPlayThread::Execute() {
     } catch (...) {
       // One bad frame must not end playing; the next step goes on.
     }
-    if (!worked) plat::Sleep(1);
+    if (!worked) channel_.WaitForPlayWork();
   }
 }
 

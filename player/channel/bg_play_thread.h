@@ -1,6 +1,7 @@
 // TBgPlayThread: the channel's background play thread. Runs the channel's play step until
-// terminated, sleeping 1 ms whenever a step did nothing. Borrows its channel, which
-// terminates, waits for and frees it on stop.
+// terminated; after a step that did nothing it waits as the channel says (until the next
+// frame is due or something arrives, 1 ms for record files). Borrows its channel, which
+// terminates, wakes, waits for and frees it on stop.
 #pragma once
 
 #include "platform/thread.h"

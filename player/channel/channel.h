@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "platform/sync.h"
 #include "platform/time.h"
 #include "player/api/zrplay_api.h"
 #include "player/channel/audio_path.h"
@@ -80,6 +81,17 @@ class TChannel {
   // Stops, closes the decoder's stream and marks the stream closed.
   int32_t CloseStream();
 
+  // The source buffer callback as the caller registered it. The channel keeps no source
+  // buffer of its own to watch, so it keeps the callback but never calls it.
+  struct TSourceBufCallback {
+    ZR_SOURCE_BUF_CALLBACK Callback = nullptr;
+    ZR_USER User = 0;
+    void* Reserved = nullptr;
+  };
+  // Keeps the callback, its user value and the reserved value (replacing earlier ones); 1.
+  int32_t SetSourceBufCallBack(ZR_SOURCE_BUF_CALLBACK callback, ZR_USER user, void* reserved);
+  TSourceBufCallback SourceBufCallback() const;
+
   // --- Play state ---
   // Opens the decoder's stream and plays it into the window (0: no drawing): the decoder
   // draws when DrawBySDK is set, else the channel draws the pictures its decode hook gets.
@@ -114,6 +126,11 @@ class TChannel {
   int32_t FeedCurrentFrame();
   // One step of the background play thread; true when it fed a frame.
   bool PlayStep();
+  // The background play thread's wait after a step that fed nothing: a live channel waits
+  // until its next frame is due or anything that could let a frame through happens (a frame
+  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs; a record file 1 ms.
+  void WaitForPlayWork();
+  static constexpr uint32_t kLiveIdleWaitMs = 20;
 
   // --- State read by the other parts of the channel and by tests ---
   EStreamState StreamState() const { return stream_state_.load(); }
@@ -305,6 +322,8 @@ class TChannel {
   ZR_DEC_CALLBACK dec_callback_ = nullptr;
   ZR_USER dec_user_ = 0;
   ZR_DISPLAY_CALLBACK display_callback_ = nullptr;
+  mutable std::mutex source_buf_lock_;
+  TSourceBufCallback source_buf_callback_;
 
   // Record file play. file_lock_ guards the reader pointer, the read buffer and moving the
   // current index; the reader itself serves any thread. The index link lets an index
@@ -323,6 +342,9 @@ class TChannel {
   TRecordFilePacer file_pacer_;
   std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
   std::atomic<uint64_t> play_steps_{0};
+  // Set for the background play thread whenever a frame may have become playable.
+  plat::TEvent play_work_;
+  std::atomic<uint32_t> play_idle_ms_{1};  // the wait the last step asked for
   // --- Sound (channel_audio.cpp) ---
   // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
   // normal speed or a decode callback set).

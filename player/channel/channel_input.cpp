@@ -37,6 +37,21 @@ constexpr uint32_t kHexDumpBytes = 200;
 
 }  // namespace
 
+int32_t TChannel::SetSourceBufCallBack(ZR_SOURCE_BUF_CALLBACK callback, ZR_USER user,
+                                       void* reserved) {
+  {
+    std::lock_guard lock(source_buf_lock_);
+    source_buf_callback_ = {callback, user, reserved};
+  }
+  log_.WriteF("set source buf callback=%d", 1);
+  return 1;
+}
+
+TChannel::TSourceBufCallback TChannel::SourceBufCallback() const {
+  std::lock_guard lock(source_buf_lock_);
+  return source_buf_callback_;
+}
+
 int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
   if (!playing_ || size < static_cast<int32_t>(kFrameHeadSize)) return 0;
   const size_t length = static_cast<size_t>(size);
@@ -62,7 +77,10 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
         while (playing_ && frame_list_.Count() >= kFileModeListLimit) plat::Sleep(1);
       }
       // A stop while waiting has freed the list; the frame is not kept for a later run.
-      if (playing_) frame_list_.Append(std::move(frame));
+      if (playing_) {
+        frame_list_.Append(std::move(frame));
+        play_work_.Set();
+      }
       return 1;
     }
     if (IsAudioFrame(head)) {

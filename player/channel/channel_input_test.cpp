@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <regex>
 #include <thread>
 
@@ -136,6 +137,38 @@ TEST_F(ChannelInputTest, InputDataRoutesVideoToTheDecoderOrTheListAndTakesEveryt
       EXPECT_EQ(channel->BufferedFrameCount(), c.video && buffered ? 1u : 0u);
     }
   }
+}
+
+std::atomic<int> g_source_buf_calls{0};
+void CountSourceBufCall(int32_t, uint32_t, ZR_USER, void*) {
+  ++g_source_buf_calls;
+}
+
+// The channel has no source buffer of its own: the callback is kept as given, never called.
+TEST_F(ChannelInputTest, TheSourceBufferCallbackIsKeptButNeverCalled) {
+  auto channel = MakeChannel(false);
+  log_.Clear();
+  int reserved = 0;
+  EXPECT_EQ(channel->SetSourceBufCallBack(&CountSourceBufCall, 77, &reserved), 1);
+  TChannel::TSourceBufCallback kept = channel->SourceBufCallback();
+  EXPECT_EQ(kept.Callback, &CountSourceBufCall);
+  EXPECT_EQ(kept.User, 77);
+  EXPECT_EQ(kept.Reserved, &reserved);
+  EXPECT_THAT(ChannelLines(), ElementsAre("set source buf callback=1"));
+
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(Input(*channel, At({.type = static_cast<uint8_t>(i % 10 == 0 ? 1 : 3)}, i * 40)), 1);
+  }
+  EXPECT_EQ(Input(*channel, {.codec = 0x81, .type = 5}), 1);
+  EXPECT_EQ(channel->Stop(), 1);
+  EXPECT_EQ(g_source_buf_calls.load(), 0);
+
+  // A later call replaces all three; a null callback is kept as none.
+  EXPECT_EQ(channel->SetSourceBufCallBack(nullptr, 5, nullptr), 1);
+  kept = channel->SourceBufCallback();
+  EXPECT_EQ(kept.Callback, nullptr);
+  EXPECT_EQ(kept.User, 5);
+  EXPECT_EQ(kept.Reserved, nullptr);
 }
 
 TEST_F(ChannelInputTest, OnlyThePayloadBytesPresentAreFed) {

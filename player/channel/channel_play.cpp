@@ -1,5 +1,6 @@
 // The channel's play state: play into a window, the start of a play run, stop, and the
 // background play thread's steps.
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -116,6 +117,7 @@ void TChannel::StopBgPlayThread() {
   if (!bg_thread_) return;
   log_.Write("stop play thread-->");
   bg_thread_->Terminate();
+  play_work_.Set();
   bg_thread_->WaitFor();
   bg_thread_.reset();
   log_.Write("stop play thread<--");
@@ -127,19 +129,31 @@ bool TChannel::PlayStep() {
     std::atomic<uint64_t>& steps;
     ~TCount() { ++steps; }
   } count{play_steps_};
+  play_idle_ms_ = buffer_on_live_ ? kLiveIdleWaitMs : 1;
   return buffer_on_live_ ? LiveStep() : RecordFileStep(tick_source_.load()());
+}
+
+void TChannel::WaitForPlayWork() {
+  const uint32_t ms = play_idle_ms_;
+  if (ms > 0) play_work_.WaitFor(ms);
 }
 
 bool TChannel::LiveStep() {
   if (!frame_list_.Exists() || !playing_ || (paused_ && !single_step_)) return false;
-  if (!TakeFrame()) return false;
+  if (!TakeFrame()) {
+    // A frame freed while waiting for a key frame: the next may be waiting already.
+    if (frame_list_.Count() > 0) play_idle_ms_ = 0;
+    return false;
+  }
   bool feed = false;
   if (single_step_) {
     feed = step_pending_.exchange(false);
   } else {
     const TBufferFrame& frame = *current_frame_;
+    uint32_t wait_left = kLiveIdleWaitMs;
     feed = show_gate_.CanPlay(frame.FrameTime(), timing_.LastFrameTime(), live_delay_factor_.load(),
-                              frame.Head().FrameType, tick_source_.load()(), log_);
+                              frame.Head().FrameType, tick_source_.load()(), log_, &wait_left);
+    if (!feed) play_idle_ms_ = std::min(std::max<uint32_t>(wait_left, 1), kLiveIdleWaitMs);
   }
   if (!feed) return false;
   FeedCurrentFrame();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <thread>
 
 #include "platform/gdi.h"
 #include "platform/time.h"
@@ -229,6 +230,17 @@ TEST_F(ChannelRenderTest, BufferedLiveFramesArriveInOrderPacedByTheBackgroundThr
   const std::vector<std::string> lines = log.LinesAfter(prefix);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "can play, first frame"), 1);
 
+  // With nothing left to show the background thread sleeps until something arrives instead
+  // of waking every millisecond: at most one step per idle wait (a slow machine takes fewer).
+  const uint64_t steps_before = channel.PlaySteps();
+  const auto idle_start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const uint64_t idle_steps = channel.PlaySteps() - steps_before;
+  const auto idle_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - idle_start)
+                           .count();
+  EXPECT_LE(idle_steps, static_cast<uint64_t>(idle_ms) / TChannel::kLiveIdleWaitMs + 2);
+
   ASSERT_EQ(channel.Stop(), 1);
   EXPECT_FALSE(channel.HasBgPlayThread());
   const std::vector<std::string> after = log.LinesAfter(prefix);
@@ -384,8 +396,12 @@ TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {
     TShowGate gate;
     const uint32_t start = 0xFFFFFFF0u;  // the tick wraps during the case
     ASSERT_TRUE(gate.CanPlay(t0, 0, 1.0f, 3, start, log));
-    EXPECT_EQ(gate.CanPlay(t50, t0, 1.0f, 3, start + c.elapsed, log), c.through);
-    if (!c.through) continue;
+    uint32_t wait_left = 0;
+    EXPECT_EQ(gate.CanPlay(t50, t0, 1.0f, 3, start + c.elapsed, log, &wait_left), c.through);
+    if (!c.through) {
+      EXPECT_EQ(wait_left, 50 - c.elapsed);  // how long the background thread may sleep
+      continue;
+    }
     // The next frame, 50 ms later, is due 50 ms after the new last show time.
     EXPECT_FALSE(gate.CanPlay(t50, t0, 1.0f, 3, start + c.next_base + 49, log));
     EXPECT_TRUE(gate.CanPlay(t50, t0, 1.0f, 3, start + c.next_base + 50, log));
@@ -405,6 +421,9 @@ TEST(ShowGateTest, AFiveSecondGapGoesThroughAtOnceAndTheFactorScalesTheWait) {
   TShowGate slow;
   ASSERT_TRUE(slow.CanPlay(t0, 0, 2.0f, 3, 0, log));
   const TDateTime t40 = UnixToDateTime(1733819400, 40000);
+  uint32_t wait_left = 0;
+  EXPECT_FALSE(slow.CanPlay(t40, t0, 2.0f, 3, 60, log, &wait_left));
+  EXPECT_EQ(wait_left, 20u);
   EXPECT_FALSE(slow.CanPlay(t40, t0, 2.0f, 3, 79, log));
   EXPECT_TRUE(slow.CanPlay(t40, t0, 2.0f, 3, 80, log));
 }

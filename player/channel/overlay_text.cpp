@@ -11,7 +11,9 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-// One converter per thread: a converter keeps state between calls and is not shared.
+// A converter keeps state between calls and is not shared: one per conversion. (Not one per
+// thread: a thread-local object with a destructor, made on a caller's thread, would keep the
+// library from unloading until that thread ends.)
 class TGb18030Converter {
  public:
   TGb18030Converter() : cd_(iconv_open("UTF-8", "GB18030")) {}
@@ -97,7 +99,7 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string Gb18030ToUtf8(std::string_view text) {
-  thread_local TGb18030Converter converter;
+  TGb18030Converter converter;
   return converter.Convert(text);
 }
 

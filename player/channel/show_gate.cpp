@@ -14,7 +14,8 @@ void TShowGate::Reset() {
 }
 
 bool TShowGate::CanPlay(TDateTime frame_time, TDateTime last_frame_time, float delay_factor,
-                        uint8_t frame_type, uint32_t now_ms, const TChannelLog& log) {
+                        uint8_t frame_type, uint32_t now_ms, const TChannelLog& log,
+                        uint32_t* wait_left_ms) {
   const int64_t d = FrameTimeDistanceMs(frame_time, last_frame_time);
   const auto wait = static_cast<int64_t>(
       std::llround(static_cast<double>(d) * static_cast<double>(delay_factor)));
@@ -29,7 +30,10 @@ bool TShowGate::CanPlay(TDateTime frame_time, TDateTime last_frame_time, float d
   } else {
     // Unsigned difference: the tick may wrap between two frames.
     const int64_t elapsed = static_cast<uint32_t>(now_ms - last_show_ms_);
-    if (wait > elapsed) return false;
+    if (wait > elapsed) {
+      if (wait_left_ms != nullptr) *wait_left_ms = static_cast<uint32_t>(wait - elapsed);
+      return false;
+    }
     resync = 3 * wait <= elapsed && elapsed > 100;
   }
   shown_ = true;

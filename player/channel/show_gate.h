@@ -22,9 +22,11 @@ class TShowGate {
   // Forget the last show time: the next frame goes through at once.
   void Reset();
   // True when the frame may be fed now (now_ms from a millisecond tick). frame_type 5 and 6
-  // never move the schedule on.
+  // never move the schedule on. When false, *wait_left_ms (if given) receives the
+  // milliseconds until the frame is due.
   bool CanPlay(TDateTime frame_time, TDateTime last_frame_time, float delay_factor,
-               uint8_t frame_type, uint32_t now_ms, const TChannelLog& log);
+               uint8_t frame_type, uint32_t now_ms, const TChannelLog& log,
+               uint32_t* wait_left_ms = nullptr);
 
  private:
   std::mutex lock_;

@@ -10,12 +10,13 @@
 #include <thread>
 
 #include "player/channel/channel.h"
+#include "tests/support/wait_until.h"
 
 namespace zrplay {
 
 class TPlayClock {
  public:
-  static constexpr auto kPatience = std::chrono::seconds(5);  // only a broken build waits
+  static constexpr auto kPatience = quvi_test::kHangGuard;  // only a broken build waits
 
   TPlayClock() { now_ = 0; }
   static uint32_t Now() { return now_.load(); }
@@ -28,12 +29,8 @@ class TPlayClock {
     return WaitUntil([&] { return channel.PlaySteps() >= start + 2; });
   }
   static bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
+    return quvi_test::PollUntil(
+        done, [] { std::this_thread::sleep_for(std::chrono::microseconds(200)); });
   }
 
  private:

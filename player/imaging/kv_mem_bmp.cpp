@@ -47,17 +47,17 @@ void TKVMemBmp::SetFrame(const uint8_t* buffer, int32_t width, int32_t height) {
   }
   if (!buffer || !bitmap_ || width_ <= 0 || height_ <= 0) return;
   Convert(buffer);
-  plat::SetDIBits(context_, bitmap_, 0, static_cast<plat::UINT>(height_), pixels_.data(), &header_,
-                  plat::DIB_RGB_COLORS);
 }
 
 void TKVMemBmp::Convert(const uint8_t* buffer) {
+  // Into the section itself: a staging array would cost a second copy of every picture.
+  uint8_t* const pixels = static_cast<uint8_t*>(bits_);
   const int32_t w = width_, h = height_;
   const int stride = w * 4;
   if (w % 2 == 0 && h % 2 == 0) {
     const size_t luma = static_cast<size_t>(w) * h;
-    libyuv::I420ToARGB(buffer, w, buffer + luma * 5 / 4, w / 2, buffer + luma, w / 2,
-                       pixels_.data(), stride, w, h);
+    libyuv::I420ToARGB(buffer, w, buffer + luma * 5 / 4, w / 2, buffer + luma, w / 2, pixels,
+                       stride, w, h);
     return;
   }
   const size_t luma = static_cast<size_t>(w) * h;
@@ -69,7 +69,7 @@ void TKVMemBmp::Convert(const uint8_t* buffer) {
   uint8_t* u = v + padded;
   PadChroma(v, buffer + luma, w, h);
   PadChroma(u, buffer + luma + in_chroma, w, h);
-  libyuv::I420ToARGB(buffer, w, u, padded_w, v, padded_w, pixels_.data(), stride, w, h);
+  libyuv::I420ToARGB(buffer, w, u, padded_w, v, padded_w, pixels, stride, w, h);
 }
 
 void TKVMemBmp::Create() {
@@ -89,7 +89,6 @@ void TKVMemBmp::Create() {
       static_cast<uint32_t>(width_) * static_cast<uint32_t>(height_) * 4;
   bitmap_ = plat::CreateDIBSection(context_, &header_, plat::DIB_RGB_COLORS, &bits_, nullptr, 0);
   if (!bitmap_) return;  // nothing visible; the next size change tries again
-  pixels_.assign(static_cast<size_t>(width_) * height_ * 4, 0);
   plat::SelectObject(context_, bitmap_);
 }
 
@@ -104,8 +103,6 @@ void TKVMemBmp::Release() {
     WriteLogF("free dc 0x%08X", HandleDigits(context_));
     context_ = 0;
   }
-  pixels_.clear();
-  pixels_.shrink_to_fit();
 }
 
 }  // namespace zrplay

@@ -1,7 +1,8 @@
 // TKVMemBmp: the channel's current YV12 picture as a 32-bit top-down bitmap selected into a
 // memory context, the source the channel stretches into its window when it draws frames
-// itself. Used only by the thread that draws the channel's frames. Owns its context, its
-// bitmap section and its pixel array; re-creates them only when the picture size changes.
+// itself. Used only by the thread that draws the channel's frames, which converts straight
+// into the bitmap section's memory (no other thread touches that bitmap). Owns its context
+// and its bitmap section; re-creates them only when the picture size changes.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,6 @@ class TKVMemBmp {
   int32_t width_ = 0;
   void* bits_ = nullptr;
   plat::BITMAPINFO header_{};
-  std::vector<uint8_t> pixels_;
   std::vector<uint8_t> padded_chroma_;  // only for odd sizes
 };
 

@@ -1,5 +1,7 @@
 #include "player/media/aac_decoder_module.h"
 
+#include "platform/module_object.h"
+
 namespace zrplay {
 
 namespace {
@@ -45,10 +47,16 @@ int32_t TAacDecoderModule::GetInfo(THandle handle, int32_t* sample_rate, int32_t
   return f != nullptr ? f(handle, sample_rate, channels) : -1;
 }
 
+namespace {
+plat::TModuleObject<TAacDecoderModule> g_module;
+}  // namespace
+
 TAacDecoderModule& AacDecoderModule() {
-  // Never destroyed: channels freed while the process ends still close their handles.
-  static TAacDecoderModule* module = new TAacDecoderModule("KVAudioDecoder");
-  return *module;
+  return g_module.Get("KVAudioDecoder");
+}
+
+void DestroyAacDecoderModule() {
+  g_module.Destroy();
 }
 
 }  // namespace zrplay

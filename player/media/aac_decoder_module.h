@@ -1,7 +1,8 @@
 // TAacDecoderModule: the AAC decoder module, loaded at run time on first use and kept until
 // the process ends (a failed load is not tried again). Each call looks its function up by
 // name and yields -1 when the module or the function is missing. AacDecoderModule() is the
-// process-wide binding of "KVAudioDecoder", found beside the player first. Any thread.
+// library's binding of "KVAudioDecoder", found beside the player first; it ends with the
+// library, the module stays loaded. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -37,5 +38,7 @@ class TAacDecoderModule {
 };
 
 TAacDecoderModule& AacDecoderModule();
+// Ends the binding; the library's unload runs this once its channels are gone.
+void DestroyAacDecoderModule();
 
 }  // namespace zrplay

@@ -1,6 +1,8 @@
 // The sound module behind TSoundOutput: each call forwards to its QelSound_* counterpart.
 #include "player/media/sound_output.h"
 
+#include "platform/module_object.h"
+
 namespace zrplay {
 
 namespace {
@@ -17,11 +19,16 @@ class TQelSoundOutput final : public TSoundOutput {
   int32_t FreePlayer(THandle player) override { return QelSound_FreePlayer(player); }
 };
 
+plat::TModuleObject<TQelSoundOutput> g_output;
+
 }  // namespace
 
 TSoundOutput& QelSoundOutput() {
-  static TQelSoundOutput output;
-  return output;
+  return g_output.Get();
+}
+
+void DestroyQelSoundOutput() {
+  g_output.Destroy();
 }
 
 }  // namespace zrplay

@@ -21,7 +21,9 @@ class TSoundOutput {
   virtual int32_t FreePlayer(THandle player) = 0;
 };
 
-// The sound module's output; lives for the whole process.
+// The sound module's output, made on first use.
 TSoundOutput& QelSoundOutput();
+// Ends it; the library's unload runs this once its channels are gone.
+void DestroyQelSoundOutput();
 
 }  // namespace zrplay

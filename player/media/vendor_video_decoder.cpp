@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/module_object.h"
 #include "player/player_log.h"
 
 namespace zrplay {
@@ -18,6 +19,10 @@ void WriteDecoderMessage(int32_t, const char* line) {
 class TVendorVideoDecoder final : public TVideoDecoder {
  public:
   TVendorVideoDecoder() { VDEC_SetLogCallBack(&WriteDecoderMessage); }
+  // The vendor library may stay loaded after this library is gone.
+  ~TVendorVideoDecoder() override { VDEC_SetLogCallBack(nullptr); }
+  TVendorVideoDecoder(const TVendorVideoDecoder&) = delete;
+  TVendorVideoDecoder& operator=(const TVendorVideoDecoder&) = delete;
 
   bool GetFreePort(int32_t& port) override { return VDEC_GetFreePort(&port) != 0; }
   bool ReleasePort(int32_t port) override { return VDEC_ReleasePort(port) != 0; }
@@ -61,11 +66,16 @@ class TVendorVideoDecoder final : public TVideoDecoder {
   }
 };
 
+plat::TModuleObject<TVendorVideoDecoder> g_decoder;
+
 }  // namespace
 
 TVideoDecoder& VendorVideoDecoder() {
-  static TVendorVideoDecoder decoder;
-  return decoder;
+  return g_decoder.Get();
+}
+
+void DestroyVendorVideoDecoder() {
+  g_decoder.Destroy();
 }
 
 }  // namespace zrplay

@@ -45,7 +45,9 @@ class TVideoDecoder {
                           int32_t quality) = 0;
 };
 
-// The vendor library's decoder; lives for the whole process.
+// The vendor library's decoder, made on first use.
 TVideoDecoder& VendorVideoDecoder();
+// Ends it; the library's unload runs this once its channels are gone.
+void DestroyVendorVideoDecoder();
 
 }  // namespace zrplay

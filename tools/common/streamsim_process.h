@@ -24,6 +24,9 @@ class TStreamSimProcess {
   // Ends the child at once with SIGKILL, as a crash would, and reaps it.
   void Kill();
 
+  // The child's process id (its CPU time can be read from /proc); -1 when not started.
+  pid_t Pid() const { return pid_; }
+
  private:
   pid_t pid_ = -1;
   int port_ = 0;

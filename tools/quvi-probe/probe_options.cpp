@@ -234,7 +234,9 @@ std::string ProbeHelpText() {
          "-999 not reachable or any other failure.\n"
          "\nA live view prints, each line after the seconds since the start, every status\n"
          "code and event of the control as it happens, the video information, and once a\n"
-         "second the bit rate, frame rate and frames received.\n"
+         "second the bit rate, frame rate and frames received. A view still connecting,\n"
+         "or whose video came but is not decoded yet, goes on past --seconds until the\n"
+         "video information comes (at most 30 s more).\n"
          "\nExit status: for the center, 0 when every status is 0, else 1; for a live view, 0\n"
          "when video arrived, else 1; 2 on a bad command line.\n";
   return out.str();

@@ -27,7 +27,26 @@ struct TProbeState {
   TClock::time_point Start;
   bool VideoArrived = false;
   int64_t DataEvents = 0;
+  int32_t LastStatus = 0;  // 0 before any
+  bool VideoSent = false;  // status -6: video packages reached the player
 };
+
+// Status codes of an attempt under way: connecting, connected, video arriving.
+constexpr int32_t kStatusConnecting = -1;
+constexpr int32_t kStatusConnected = -5;
+constexpr int32_t kStatusVideoArriving = -6;
+
+// Past the viewing time, a view whose video is on its way (its attempt still under way, or
+// video packages already handed to the player) is kept until the video information comes:
+// on a slow machine decoding lags, and that is no reason to report "no video". This bound
+// only ends a view that never gets there.
+constexpr auto kVideoGrace = std::chrono::seconds(30);
+
+bool VideoOnItsWay(const TProbeState& s) {
+  if (s.VideoArrived) return false;
+  return s.VideoSent || s.LastStatus == kStatusConnecting || s.LastStatus == kStatusConnected ||
+         s.LastStatus == kStatusVideoArriving;
+}
 
 std::string Stamp(const TProbeState& s) {
   const double t = std::chrono::duration<double>(TClock::now() - s.Start).count();
@@ -47,7 +66,11 @@ void Sink(void* user, int32_t dispid, const QuviVariant* args, uint32_t count) {
       out << Stamp(s) << "disconnected\n";
       break;
     case kOnStatusChanged:
-      if (count == 1) out << Stamp(s) << "status " << args[0].u.i4 << "\n";
+      if (count == 1) {
+        s.LastStatus = args[0].u.i4;
+        if (s.LastStatus == kStatusVideoArriving) s.VideoSent = true;
+        out << Stamp(s) << "status " << args[0].u.i4 << "\n";
+      }
       break;
     case kOnVideoInfoRead:
       if (count == 3) {
@@ -178,7 +201,7 @@ int RunViewProbe(const TViewProbe& view, std::ostream& out) {
   }
   const auto end = state.Start + std::chrono::seconds(view.Seconds);
   auto next_report = state.Start + std::chrono::seconds(1);
-  while (TClock::now() < end) {
+  while (TClock::now() < end || (VideoOnItsWay(state) && TClock::now() < end + kVideoGrace)) {
     QuviPumpMessages(50);
     if (TClock::now() >= next_report) {
       next_report += std::chrono::seconds(1);

@@ -9,8 +9,9 @@
 
 namespace probe {
 
-// Views for view.Seconds and prints one line per status and event; 0 when video arrived,
-// 1 when not (or the control could not be made).
+// Views for view.Seconds (longer while video is on its way but its information has not come
+// yet) and prints one line per status and event; 0 when video arrived, 1 when not (or the
+// control could not be made).
 int RunViewProbe(const TViewProbe& view, std::ostream& out);
 
 }  // namespace probe

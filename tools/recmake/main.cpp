@@ -9,6 +9,7 @@
 #include "tools/recmake/recmake_options.h"
 #include "tools/recmake/record_file_reader.h"
 #include "tools/recmake/record_file_writer.h"
+#include "tools/recmake/video_rate.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ int ListFile(const TRecmakeOptions& o) {
   std::printf("%6s %10s %4s %5s %8s %-23s %s\n", "frame", "offset", "type", "codec", "payload",
               "capture time", "details");
   TRecordFrame f;
+  TVideoRateMeter rate;
   uint64_t frames = 0, video = 0, keys = 0, audio = 0;
   int64_t first_us = 0, last_us = 0;
   TRecordFileReader::EResult r;
@@ -46,6 +48,7 @@ int ListFile(const TRecmakeOptions& o) {
       }
     }
     if (h.Rotation == 1) details += (details.empty() ? "" : ", ") + std::string("rotated");
+    rate.Add(f);
     if (frames == 0) first_us = f.TimeUs();
     last_us = f.TimeUs();
     std::printf("%6" PRIu64 " %10" PRIu64 " %4u  0x%02X %8u %-23s %s\n", frames,
@@ -54,8 +57,8 @@ int ListFile(const TRecmakeOptions& o) {
     ++frames;
   }
   std::printf("%" PRIu64 " frames: %" PRIu64 " video (%" PRIu64 " key), %" PRIu64
-              " audio; %.3f s\n",
-              frames, video, keys, audio, (last_us - first_us) / 1e6);
+              " audio; %.3f s; video %.0f kbit/s\n",
+              frames, video, keys, audio, (last_us - first_us) / 1e6, rate.KbitPerSecond());
   if (r == TRecordFileReader::EResult::Error) {
     throw TRecmakeError("\"" + o.Input + "\" is damaged: " + reader.ErrorText());
   }
@@ -78,19 +81,21 @@ int Make(const TRecmakeOptions& o) {
   TRecordFileWriter writer(o.Output, o.FileHead);
   try {
     TRecordFrame f;
+    TVideoRateMeter rate;
     uint64_t video = 0, audio = 0;
     while (source->Next(f)) {
       o.Extras.ApplyTo(f);
       writer.Write(f);
+      rate.Add(f);
       (f.IsAudio() ? audio : video) += 1;
     }
     writer.Close();
     if (writer.FramesWritten() == 0) throw TRecmakeError("the input gave no frames to write");
     if (!o.Quiet) {
       std::printf("recmake: wrote %" PRIu64 " frames (%" PRIu64 " video, %" PRIu64
-                  " audio), %" PRIu64 " bytes, to %s; %s\n",
+                  " audio), %" PRIu64 " bytes, to %s; %s; video %.0f kbit/s\n",
                   writer.FramesWritten(), video, audio, writer.BytesWritten(), o.Output.c_str(),
-                  description.c_str());
+                  description.c_str(), rate.KbitPerSecond());
     }
   } catch (...) {
     // A half-written record file would look like a good one to the next program.

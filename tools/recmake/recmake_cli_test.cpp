@@ -54,6 +54,8 @@ TEST(RecmakeCli, BadInputAndBadCommandLinesFailWithAMessage) {
       {{"--generate", "--audio-codec", "mp3", "-o", out}, 2, "unknown audio codec"},
       {{garbage, "--gop", "10", "-o", out}, 2, "--gop applies only"},
       {{"--generate", "--start", "yesterday", "-o", out}, 2, "bad start time"},
+      {{"--generate", "--detail", "11", "-o", out}, 2, "--detail"},
+      {{garbage, "--detail", "3", "-o", out}, 2, "--detail applies only"},
       {{}, 2, "nothing to do"},
   };
   for (const TCase& c : cases) {
@@ -110,7 +112,8 @@ TEST(RecmakeCli, OptionsMapOntoGeneratorAndFileSettings) {
                         "--fps",      "30000/1001", "--gop",         "60",
                         "--bitrate",  "800",        "--video-codec", "h265",
                         "-a",         "ulaw",       "--audio-rate",  "16000",
-                        "--start",    "@100",       "--duration",    "2.5"});
+                        "--start",    "@100",       "--duration",    "2.5",
+                        "--detail",   "4"});
   TGeneratorOptions g = MakeGeneratorOptions(o, 7);
   EXPECT_EQ(g.Width, 1920);
   EXPECT_EQ(g.Height, 1080);
@@ -123,6 +126,8 @@ TEST(RecmakeCli, OptionsMapOntoGeneratorAndFileSettings) {
   EXPECT_EQ(g.AudioRate, 16000);
   EXPECT_EQ(g.StartUs, 100000000);
   EXPECT_DOUBLE_EQ(g.DurationSec, 2.5);
+  EXPECT_EQ(g.Detail, 4);
+  EXPECT_EQ(MakeGeneratorOptions(ParseRecmakeArgs({"--generate", "-o", "x.rec"}), 7).Detail, 0);
 
   TRecmakeOptions c = ParseRecmakeArgs({"in.mp4", "-o", "x.rec", "--no-audio"});
   TFileSourceOptions f = MakeFileSourceOptions(c, 7);

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "tools/common/cli_options.h"
+#include "tools/recmake/test_pattern.h"
 
 namespace recmake {
 
@@ -55,6 +56,11 @@ const TOptionSpec kOptions[] = {
     {"", 0, nullptr, "Video (generating, or converting with --transcode-video):"},
     {"size", 's', "WxH", "picture size, even numbers (default 704x576 when generating)"},
     {"fps", 'r', "RATE", "frame rate when generating, e.g. 25 or 30000/1001 (default 25)"},
+    {"detail", 0, "LEVEL",
+     "when generating: add a panning fine texture and fresh sensor-like noise to every "
+     "picture, 1 (faint) to 10 (strong), so that --bitrate is really spent as a camera's "
+     "stream would spend it (default 0: the clean pattern, which compresses far below any "
+     "bit rate asked for)"},
     {"video-codec", 0, "CODEC", "h264 (libx264, codec byte 4, default) or h265 (libx265, byte 5)"},
     {"gop", 0, "FRAMES", "frames from key frame to key frame (default: one second)"},
     {"bitrate", 'b', "KBIT", "video bit rate in kbit/s (default: constant quality, CRF 23)"},
@@ -170,6 +176,8 @@ bool Apply(const std::string& name, const std::string& value, TRecmakeOptions& o
   } else if (name == "fps") {
     ParseRate(name, value);
     o.FrameRate = value;
+  } else if (name == "detail") {
+    o.Detail = ParseInt(name, value, 0, kMaxPatternDetail);
   } else if (name == "video-codec") {
     if (value == "h264" || value == "H264" || value == "avc") {
       o.Video.Codec = EVideoCodec::H264;
@@ -269,6 +277,7 @@ TRecmakeOptions ParseRecmakeArgs(const std::vector<std::string>& args) {
     only_when(a, encodes_audio, audio_when);
   }
   only_when("fps", generate, "when generating (--generate)");
+  only_when("detail", generate, "when generating (--generate)");
   only_when("tone", generate, "when generating (--generate)");
   only_when("input-fps", !generate, "when converting an input file");
   only_when("transcode-video", !generate, "when converting an input file");
@@ -320,6 +329,7 @@ TGeneratorOptions MakeGeneratorOptions(const TRecmakeOptions& o, int64_t now_us)
   g.Height = o.Height > 0 ? o.Height : 576;
   g.FrameRate = o.FrameRate.empty() ? AVRational{25, 1} : ParseRate("fps", o.FrameRate);
   g.Video = o.Video;
+  g.Detail = o.Detail;
   g.Audio = o.NoAudio ? std::nullopt
                       : std::optional<EAudioCodec>(o.AudioCodec.value_or(EAudioCodec::G711U));
   g.AudioRate = o.AudioRate;

@@ -38,6 +38,7 @@ struct TRecmakeOptions {
   bool TranscodeVideo = false;
   int Width = 0, Height = 0;
   std::string FrameRate;  // generator frame rate text
+  int Detail = 0;         // generator texture and noise level
   TVideoSettings Video;
 
   std::optional<EAudioCodec> AudioCodec;  // generator codec or re-encoding target

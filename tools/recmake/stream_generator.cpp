@@ -10,6 +10,9 @@ TStreamGenerator::TStreamGenerator(const TGeneratorOptions& options) : options_(
   if (!(options.DurationSec >= 0) || options.DurationSec > 1e7) {
     throw TRecmakeError("duration out of range");
   }
+  if (options.Detail < 0 || options.Detail > kMaxPatternDetail) {
+    throw TRecmakeError("detail level out of range (0.." + std::to_string(kMaxPatternDetail) + ")");
+  }
   if (!options.WithVideo && !options.Audio) {
     throw TRecmakeError("nothing to generate: neither video nor audio");
   }
@@ -78,6 +81,7 @@ void TStreamGenerator::ProduceVideo() {
     int64_t time_us =
         options_.StartUs + av_rescale(pictures_sent_, int64_t{rate.den} * 1000000, rate.num);
     DrawTestPattern(p, pictures_sent_, time_us);
+    AddPatternDetail(p, pictures_sent_, options_.Detail);
     picture_->pts = pictures_sent_++;
     video_->Send(picture_.get());
   } else {

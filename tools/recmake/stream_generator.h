@@ -20,6 +20,7 @@ struct TGeneratorOptions {
   int Height = 576;
   AVRational FrameRate{25, 1};
   TVideoSettings Video;
+  int Detail = 0;  // AddPatternDetail's level: 0 the clean pattern, up to kMaxPatternDetail
 
   std::optional<EAudioCodec> Audio = EAudioCodec::G711U;  // nullopt: no audio
   int AudioRate = 0;                                      // 0: the codec's default

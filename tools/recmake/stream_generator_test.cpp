@@ -6,6 +6,7 @@
 
 #include "tools/recmake/test_pattern.h"
 #include "tools/recmake/test_support.h"
+#include "tools/recmake/video_rate.h"
 
 namespace recmake {
 namespace {
@@ -239,6 +240,51 @@ TEST(StreamGenerator, H265AndBFramesStillDecodeInOrder) {
         EXPECT_NE(std::find(nals.begin(), nals.end(), type), nals.end());
     }
   }
+}
+
+// The clean pattern compresses far below a requested bit rate; with detail the encoder has
+// to spend about what it was given, which is what a stream standing in for a camera's needs.
+TEST(StreamGenerator, DetailSpendsTheRequestedBitRate) {
+  TTempDir dir;
+  TGeneratorOptions o;
+  o.Width = 352;
+  o.Height = 288;
+  o.DurationSec = 3;
+  o.Audio.reset();
+  o.Video.Threads = 1;
+  o.Video.Gop = 25;
+  o.Video.BitrateKbit = 600;
+  o.StartUs = kStart;
+  auto kbit = [&](int detail, const std::string& name) {
+    o.Detail = detail;
+    TRecordFile file = Generate(o, dir.Path(name));
+    EXPECT_EQ(file.Error, "");
+    TVideoRateMeter meter;
+    for (const TRecordFrame* f : file.Video()) meter.Add(*f);
+    EXPECT_EQ(meter.Frames(), 75);
+    EXPECT_NEAR(meter.Seconds(), 3.0, 1e-6);
+    // The meter reads what the file holds, the tool's own reading says the same.
+    EXPECT_NEAR(RecordFileVideoKbit(dir.Path(name)), meter.KbitPerSecond(), 1e-6);
+    return meter.KbitPerSecond();
+  };
+  const double clean = kbit(0, "clean.rec");
+  const double detailed = kbit(4, "detail.rec");
+  EXPECT_LT(clean, 0.5 * o.Video.BitrateKbit);
+  EXPECT_GT(detailed, 0.8 * o.Video.BitrateKbit);
+  EXPECT_LT(detailed, 1.3 * o.Video.BitrateKbit);
+
+  // The detail changes from picture to picture, yet a frame number always gives the same
+  // picture (repeatable files); a level out of range is refused.
+  auto detail_of = [](int64_t frame) {
+    std::vector<uint8_t> y(64 * 32, 128), u(32 * 16, 128), v(32 * 16, 128);
+    AddPatternDetail(TYuvPicture{y.data(), u.data(), v.data(), 64, 32, 32, 64, 32}, frame, 4);
+    y.insert(y.end(), u.begin(), u.end());
+    return y;
+  };
+  EXPECT_EQ(detail_of(1), detail_of(1));
+  EXPECT_NE(detail_of(1), detail_of(2));
+  o.Detail = kMaxPatternDetail + 1;
+  EXPECT_THROW(TStreamGenerator{o}, TRecmakeError);
 }
 
 TEST(StreamGenerator, RefusesSettingsTheEncodersCannotTake) {

@@ -63,7 +63,74 @@ void FillRect(const TYuvPicture& p, int x, int y, int w, int h, uint8_t luma, ui
 const uint8_t kBars[8][3] = {{180, 128, 128}, {162, 44, 142}, {131, 156, 44}, {112, 72, 58},
                              {84, 184, 198},  {65, 100, 212}, {35, 212, 114}, {16, 128, 128}};
 
+// A small, fast generator of noise bytes; seeded per frame and plane so files repeat.
+class TNoise {
+ public:
+  explicit TNoise(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL) {}
+  uint64_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+
+ private:
+  uint64_t state_;
+};
+
+// Texture value of a texel: a fixed pseudo-random field (hash of the coordinates).
+int Texel(uint32_t x, uint32_t y) {
+  uint32_t h = x * 0x8DA6B343u ^ y * 0xD8163841u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return static_cast<int>(h & 0xFF);
+}
+
+uint8_t Clip(int v) {
+  return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+// Adds uniform noise in [-amplitude, amplitude] (and the texture, when given) to one plane.
+void AddNoise(uint8_t* plane, int stride, int width, int height, int amplitude, TNoise& noise,
+              int texture_amplitude, int texture_shift) {
+  const int span = 2 * amplitude + 1;
+  for (int row = 0; row < height; ++row) {
+    uint8_t* line = plane + static_cast<ptrdiff_t>(row) * stride;
+    uint64_t bits = 0;
+    int left = 0;
+    for (int col = 0; col < width; ++col) {
+      if (left == 0) {
+        bits = noise.Next();
+        left = 8;
+      }
+      int v = line[col] + static_cast<int>((bits & 0xFF) * span >> 8) - amplitude;
+      bits >>= 8;
+      --left;
+      if (texture_amplitude > 0) {
+        // Texels of 2x2 pixels, so the texture is detail an encoder sees, not noise.
+        const int t =
+            Texel(static_cast<uint32_t>(col + texture_shift) / 2, static_cast<uint32_t>(row) / 2);
+        v += (t * (2 * texture_amplitude + 1) >> 8) - texture_amplitude;
+      }
+      line[col] = Clip(v);
+    }
+  }
+}
+
 }  // namespace
+
+void AddPatternDetail(const TYuvPicture& p, int64_t frame_number, int level) {
+  level = std::min(level, kMaxPatternDetail);
+  if (level <= 0) return;
+  const int shift = static_cast<int>((frame_number * 2) % 1000000);
+  TNoise noise(static_cast<uint64_t>(frame_number));
+  AddNoise(p.Y, p.StrideY, p.Width, p.Height, 2 * level, noise, 3 * level, shift);
+  const int chroma_width = (p.Width + 1) / 2;
+  const int chroma_height = (p.Height + 1) / 2;
+  AddNoise(p.U, p.StrideU, chroma_width, chroma_height, level, noise, 0, 0);
+  AddNoise(p.V, p.StrideV, chroma_width, chroma_height, level, noise, 0, 0);
+}
 
 int DrawGlyphText(const TYuvPicture& p, int x, int y, int scale, const std::string& text,
                   uint8_t luma) {

@@ -30,4 +30,14 @@ std::string PatternCounterText(int64_t frame_number);
 
 void DrawTestPattern(const TYuvPicture& picture, int64_t frame_number, int64_t time_us);
 
+// Strongest detail level AddPatternDetail takes.
+constexpr int kMaxPatternDetail = 10;
+
+// Makes the picture as costly to compress as a camera's: a fine texture that pans two pixels
+// a frame, plus fresh sensor-like noise on every sample (luma +-2*level, chroma half that),
+// so an encoder really spends the bit rate it is given. Repeatable: the same frame number
+// gives the same picture. Level 0 leaves the picture as it is; above kMaxPatternDetail counts
+// as kMaxPatternDetail.
+void AddPatternDetail(const TYuvPicture& picture, int64_t frame_number, int level);
+
 }  // namespace recmake

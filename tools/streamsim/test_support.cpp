@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/viewer_utils.h"
+#include "tests/support/wait_until.h"
 #include "tools/recmake/record_file_writer.h"
 #include "viewer/protocol/wire_format.h"
 
@@ -27,7 +28,7 @@ std::vector<std::string> TMemoryLog::Lines() const {
 std::string TMemoryLog::WaitFor(const std::vector<std::string>& pieces) const {
   std::unique_lock<std::mutex> hold(lock_);
   std::string found;
-  changed_.wait_for(hold, std::chrono::seconds(10), [&] {
+  changed_.wait_for(hold, quvi_test::kHangGuard, [&] {
     for (const std::string& line : lines_) {
       bool all = true;
       for (const std::string& p : pieces) all = all && line.find(p) != std::string::npos;

@@ -29,7 +29,8 @@ class TMemoryLog : public TEventLog {
  public:
   void Write(const TLogLine& line) override;
   std::vector<std::string> Lines() const;
-  // The first line holding every piece, waiting up to 10 s for it; "" when none came.
+  // The first line holding every piece, waiting for it (up to quvi_test::kHangGuard); ""
+  // when none came.
   std::string WaitFor(const std::vector<std::string>& pieces) const;
 
  private:

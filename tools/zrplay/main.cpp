@@ -34,7 +34,7 @@ void ProbePictureSize(quvi_tools::TPlayerApi& api, const TStreamFile& file, int3
   const int64_t before = Drawn().Pictures;
   auto probe = MakePlayback(EFeed::StreamFileMode, api, kPort, file, "");
   probe->Start(0);
-  const auto deadline = TClock::now() + std::chrono::seconds(5);
+  const auto deadline = TClock::now() + std::chrono::seconds(30);
   size_t fed = 0;
   while (Drawn().Pictures == before && TClock::now() < deadline) {
     if (fed++ < 50) probe->StepForward();

@@ -24,6 +24,34 @@ void CountPicture(int32_t, const char*, int32_t, int32_t width, int32_t height, 
 
 using TClock = std::chrono::steady_clock;
 
+// Tells when the player has shown what it was given: once the expected count of pictures came
+// and then a short while passed without another (a seek may show its key frame twice). While
+// pictures are still due, a slow decoder (sanitizers, a busy machine) only makes the end come
+// later; the long quiet time ends a run whose pictures stay missing (frames the decoder could
+// not use).
+class TQuietWatch {
+ public:
+  static constexpr auto kSettle = std::chrono::milliseconds(600);
+  static constexpr auto kGiveUp = std::chrono::seconds(20);
+
+  // Something is still to come: the quiet time starts again.
+  void Restart() {
+    last_pictures_ = Drawn().Pictures;
+    last_change_ = TClock::now();
+  }
+  bool Drained(int64_t expected_pictures) {
+    const int64_t pictures = Drawn().Pictures;
+    if (pictures != last_pictures_) Restart();
+    const auto quiet = TClock::now() - last_change_;
+    if (pictures >= expected_pictures) return quiet > kSettle;
+    return quiet > kGiveUp;
+  }
+
+ private:
+  int64_t last_pictures_ = -1;
+  TClock::time_point last_change_ = TClock::now();
+};
+
 // The stream input: frames are fed when their capture time comes, scaled by the speed; a
 // seek or a step back starts again at the key frame before the target.
 class TStreamPlayback final : public TPlayback {
@@ -39,6 +67,7 @@ class TStreamPlayback final : public TPlayback {
     api_.Zr_Play_SetStreamOpenMode(port_, file_mode_ ? 1 : 0);
     if (api_.Zr_Play_OpenStream(port_, file_.Head.data(), head_size, 1 << 20) != 1)
       throw TPlayError("the player cannot open the stream");
+    first_picture_ = Drawn().Pictures;
     api_.Zr_Play_SetDisplayCallBack(port_, DisplayCounter());
     if (api_.Zr_Play_Play(port_, window) != 1) throw TPlayError("the player cannot play");
     Restart(0);
@@ -57,16 +86,11 @@ class TStreamPlayback final : public TPlayback {
 
   bool Ended() override {
     if (next_ < file_.Frames.size()) {
-      last_change_ = TClock::now();
+      quiet_.Restart();
       return false;
     }
-    // All fed: done once no picture came for a while.
-    const int64_t pictures = Drawn().Pictures;
-    if (pictures != last_pictures_) {
-      last_pictures_ = pictures;
-      last_change_ = TClock::now();
-    }
-    return TClock::now() - last_change_ > std::chrono::milliseconds(600);
+    // All fed: done once every video frame fed came out as a picture.
+    return quiet_.Drained(first_picture_ + videos_fed_);
   }
 
   void SetPaused(bool paused) override {
@@ -134,8 +158,11 @@ class TStreamPlayback final : public TPlayback {
     const TStreamFrame& f = file_.Frames[i];
     // A refused block is offered again a few times (the decoder's input may be full).
     for (int attempt = 0; attempt < 50; ++attempt) {
-      if (api_.Zr_Play_InputData(port_, f.Block.data(), static_cast<int32_t>(f.Block.size())) == 1)
+      if (api_.Zr_Play_InputData(port_, f.Block.data(), static_cast<int32_t>(f.Block.size())) ==
+          1) {
+        if (f.Video) ++videos_fed_;
         break;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     next_ = i + 1;
@@ -159,8 +186,9 @@ class TStreamPlayback final : public TPlayback {
   size_t next_ = 0;
   int64_t anchor_media_ms_ = 0;
   TClock::time_point anchor_wall_ = TClock::now();
-  int64_t last_pictures_ = -1;
-  TClock::time_point last_change_ = TClock::now();
+  int64_t first_picture_ = 0;  // pictures drawn before this port played
+  int64_t videos_fed_ = 0;     // video frames the player took
+  TQuietWatch quiet_;
 };
 
 // A record file opened by the player, which paces, seeks and steps by itself.
@@ -178,12 +206,13 @@ class TRecordPlayback final : public TPlayback {
     api_.Zr_Play_SetFileRefCallBack(port_, &OnIndexBuilt, 0);
     if (api_.Zr_Play_OpenFile(port_, path_.c_str()) != 1)
       throw TPlayError("the player cannot open \"" + path_ + "\"");
-    const auto deadline = TClock::now() + std::chrono::seconds(10);
+    const auto deadline = TClock::now() + std::chrono::seconds(30);
     while (g_indexed.load() == indexed) {
       if (TClock::now() > deadline) throw TPlayError("the player did not index the file");
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     api_.Zr_Play_SetDisplayCallBack(port_, DisplayCounter());
+    ShowFrom(0);
     if (api_.Zr_Play_Play(port_, window) != 1) throw TPlayError("the player cannot play");
   }
 
@@ -191,8 +220,12 @@ class TRecordPlayback final : public TPlayback {
 
   bool Ended() override {
     const int32_t total = api_.Zr_Play_GetFileTotalFrames(port_);
-    return total > 0 && api_.Zr_Play_GetCurrFrameNum(port_) >= total - 1 && !paused_ &&
-           QuietFor(std::chrono::milliseconds(600));
+    if (total <= 0 || api_.Zr_Play_GetCurrFrameNum(port_) < total - 1 || paused_) {
+      quiet_.Restart();
+      return false;
+    }
+    // The player read it all: done once its video frames from where it went on came out.
+    return quiet_.Drained(first_picture_ + file_.VideoFramesFrom(from_));
   }
 
   void SetPaused(bool paused) override {
@@ -210,11 +243,13 @@ class TRecordPlayback final : public TPlayback {
   void StepForward() override {
     paused_ = true;
     api_.Zr_Play_OneByOneForward(port_);
+    ShowFrom(CurrentFrame());
   }
 
   void StepBack() override {
     paused_ = true;
     api_.Zr_Play_OneByOneBack(port_);
+    ShowFrom(CurrentFrame());
   }
 
   void Seek(const TPlace& place) override {
@@ -229,6 +264,7 @@ class TRecordPlayback final : public TPlayback {
         api_.Zr_Play_SetPlayedPos(port_, place.Value);
         break;
     }
+    ShowFrom(CurrentFrame());
   }
 
   int64_t PlayedMs() override { return api_.Zr_Play_GetPlayedTimeEx(port_); }
@@ -240,18 +276,17 @@ class TRecordPlayback final : public TPlayback {
   }
 
  private:
-  bool QuietFor(std::chrono::milliseconds span) {
-    const int64_t pictures = Drawn().Pictures;
-    if (pictures != last_pictures_) {
-      last_pictures_ = pictures;
-      last_change_ = TClock::now();
-    }
-    return TClock::now() - last_change_ > span;
+  // The player shows on from frame `from` (a seek lands on a key frame, which the player
+  // reports as its current frame): the pictures still to come are counted from there.
+  void ShowFrom(int32_t from) {
+    from_ = static_cast<size_t>(std::max(from, 0));
+    first_picture_ = Drawn().Pictures;
   }
 
   const std::string path_;
-  int64_t last_pictures_ = -1;
-  TClock::time_point last_change_ = TClock::now();
+  size_t from_ = 0;
+  int64_t first_picture_ = 0;
+  TQuietWatch quiet_;
 };
 
 }  // namespace

@@ -20,6 +20,12 @@ size_t TStreamFile::KeyFrameBefore(size_t i) const {
   return i;
 }
 
+int64_t TStreamFile::VideoFramesFrom(size_t i) const {
+  int64_t videos = 0;
+  for (size_t k = i; k < Frames.size(); ++k) videos += Frames[k].Video;
+  return videos;
+}
+
 TStreamFile ReadStreamFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw TPlayError("cannot open \"" + path + "\"");

@@ -38,6 +38,8 @@ struct TStreamFile {
   size_t FrameAtTime(int64_t ms) const;
   // The last key frame at or before frame i (i itself when no key frame lies before it).
   size_t KeyFrameBefore(size_t i) const;
+  // How many video frames lie at frame i or after it.
+  int64_t VideoFramesFrom(size_t i) const;
 };
 
 // Throws TPlayError for a missing, unreadable or damaged file, or one without video.

@@ -19,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/process.h"
 #include "player/record/file_reader.h"
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/player/testing/player_test_support.h"
 
@@ -40,14 +41,9 @@ std::string PngPath(const std::string& name) {
   return ::testing::TempDir() + "play_window_" + name + ".png";
 }
 
-// Pumps the calling thread's messages until the condition holds, for up to 10 s.
+// Pumps the calling thread's messages until the condition holds.
 bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    plat::PumpMessages(5);
-  }
-  return true;
+  return quvi_test::PollUntil(condition, [] { plat::PumpMessages(5); });
 }
 
 int CountPixels(plat::HWND hwnd, uint32_t pixel) {
@@ -376,7 +372,7 @@ TEST_F(PlayWindowViewTest, CaptionsFollowTheConnectionAndVideoIsNotPaintedOver) 
   EXPECT_TRUE(log.Has(std::string("play wnd = 0x") + handle));
   // Taken one message at a time, so the window is painted while its caption says connecting.
   bool connecting_seen = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
   plat::TMsg msg;
   while (window_->Caption() != "等待数据..." && std::chrono::steady_clock::now() < deadline) {
     if (!plat::GetMessage(&msg, 100)) continue;

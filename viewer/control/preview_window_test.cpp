@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/cursor.h"
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/control/control_window_factory.h"
 #include "viewer/control/preview_control_window.h"
@@ -26,13 +27,9 @@ namespace {
 using testing::TLogCapture;
 using testing::TRecorder;
 
+// Pumps the calling thread's messages until the condition holds.
 bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    plat::PumpMessages(5);
-  }
-  return true;
+  return quvi_test::PollUntil(condition, [] { plat::PumpMessages(5); });
 }
 
 int CountLines(const std::vector<std::string>& lines, const std::vector<std::string>& pieces) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/thread.h"
+#include "tests/support/wait_until.h"
 #include "viewer/control/testing/fake_control_window.h"
 #include "viewer/control/type_library.h"
 
@@ -77,10 +78,10 @@ class ControlTest : public testing::Test {
     EXPECT_EQ(Call(name, plat::DISPATCH_PROPERTYPUT, {std::move(v)}), plat::S_OK) << name;
   }
 
-  // Pumps until `done` holds (at most ten seconds).
+  // Pumps until `done` holds.
   template <typename Fn>
   void PumpUntil(Fn done) {
-    for (int i = 0; i < 500 && !done(); ++i) plat::PumpMessages(20);
+    quvi_test::PollUntil(done, [] { plat::PumpMessages(20); });
   }
 
   TFakeControlWindow* window_ = nullptr;
@@ -265,9 +266,8 @@ TEST_F(ControlTest, AHostThatFallsBehindLosesTheOldestDataEventsOnly) {
   });
   ASSERT_EQ(Call("StartPlay", plat::DISPATCH_METHOD), plat::S_OK);
   // The host does not pump until the whole script has been raised.
-  for (int i = 0; i < 1000 && window_->FramesRaised() < TFakeControlWindow::kScriptFrames; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  quvi_test::WaitUntil(
+      [&] { return window_->FramesRaised() >= TFakeControlWindow::kScriptFrames; });
   const uint64_t dropped = control_->DroppedDataEvents();
   // Stream head and frames: one more than the frames.
   EXPECT_EQ(dropped, static_cast<uint64_t>(TFakeControlWindow::kScriptFrames + 1 -

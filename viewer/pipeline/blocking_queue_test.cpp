@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/wait_until.h"
 #include "viewer/pipeline/queue_exception.h"
 
 namespace viewer {
@@ -40,15 +41,7 @@ void Fill(TQueue& q, int n, int first_value = 0) {
   }
 }
 
-// Polls until cond holds; the bound only keeps a broken queue from hanging the suite.
-bool Eventually(const std::function<bool()>& cond) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using quvi_test::WaitUntil;
 
 // Results of one Put or Get on a queue brought into a given state first.
 struct TResultCase {
@@ -128,7 +121,7 @@ TEST(QueueTest, HundredAndFirstPutWaitsUntilAGetMakesRoom) {
     auto item = Item(kPipelineCapacity);
     put_result = q.Put(item, 0, kQueueInfinite);
   });
-  ASSERT_TRUE(Eventually([&] { return q.WaitingWriters() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingWriters() == 1; }));
   EXPECT_EQ(put_result.load(), 1);  // still inside Put
 
   std::unique_ptr<TCounted> first;
@@ -178,7 +171,7 @@ TEST(QueueTest, UnblockReleasesAWaitingWriterAndReaderAndReturnsAfterBothLeft) {
       int32_t tag = 0;
       get_result = q.Get(item, tag, kQueueInfinite);
     });
-    ASSERT_TRUE(Eventually([&] { return q.WaitingWriters() == 1 && q.WaitingReaders() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return q.WaitingWriters() == 1 && q.WaitingReaders() == 1; }));
 
     q.Unblock();
     EXPECT_EQ(q.WaitingWriters(), 0);
@@ -206,7 +199,7 @@ TEST(QueueTest, UnblockReleasesEveryWaitingWriterOfAFullQueue) {
       }
     });
   }
-  ASSERT_TRUE(Eventually([&] { return q.WaitingWriters() == kWriters; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingWriters() == kWriters; }));
   q.Unblock();
   EXPECT_EQ(q.WaitingWriters(), 0);
   for (auto& t : writers) t.join();
@@ -239,7 +232,7 @@ TEST(QueueTest, AbortReadWakesAReaderAlreadyWaiting) {
   TQueue q(kPipelineCapacity);
   std::atomic<bool> returned_null{false};
   std::thread reader([&] { returned_null = q.Take() == nullptr; });
-  ASSERT_TRUE(Eventually([&] { return q.WaitingReaders() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingReaders() == 1; }));
   q.AbortRead();
   reader.join();
   EXPECT_TRUE(returned_null.load());
@@ -249,7 +242,7 @@ TEST(QueueTest, ResumeReadLetsReadsWaitAgainYetAnAbortedWaiterStillReturns) {
   TQueue q(kPipelineCapacity);
   std::atomic<bool> returned_null{false};
   std::thread reader([&] { returned_null = q.Take() == nullptr; });
-  ASSERT_TRUE(Eventually([&] { return q.WaitingReaders() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingReaders() == 1; }));
   // Both before the reader can have woken: the abort was meant for it all the same.
   q.AbortRead();
   q.ResumeRead();
@@ -261,7 +254,7 @@ TEST(QueueTest, ResumeReadLetsReadsWaitAgainYetAnAbortedWaiterStillReturns) {
   std::unique_ptr<TCounted> item;
   EXPECT_EQ(q.Get(item, tag, 20), kQueueGetTimeout);
   std::thread waiter([&] { item = q.Take(); });
-  ASSERT_TRUE(Eventually([&] { return q.WaitingReaders() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingReaders() == 1; }));
   Fill(q, 1, 7);
   waiter.join();
   ASSERT_NE(item, nullptr);
@@ -370,7 +363,7 @@ TEST(QueueTest, ClearDestroysEntriesAndWakesAWriterWaitingForSpace) {
     auto item = Item(7, &destroyed);
     put_result = q.Put(item, 0, kQueueInfinite);
   });
-  ASSERT_TRUE(Eventually([&] { return q.WaitingWriters() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return q.WaitingWriters() == 1; }));
   q.Clear();
   writer.join();
   EXPECT_EQ(destroyed.load(), 2);

@@ -20,6 +20,7 @@
 
 #include "platform/messages.h"
 #include "platform/time.h"
+#include "tests/support/wait_until.h"
 #include "viewer/pipeline/pipeline_model.h"
 #include "viewer/pipeline/protected_section.h"
 #include "viewer/pipeline/testing/fake_clock.h"
@@ -48,8 +49,15 @@ constexpr int32_t kFrameAudio = wire::kFrameAudio;
 constexpr int32_t kFrameVideo = wire::kFrameVideo;
 constexpr int32_t kFrameHead = wire::kFrameStreamHead;
 
-// Polls pred every few milliseconds for up to timeout_ms.
-bool WaitUntil(const std::function<bool()>& pred, int timeout_ms = 5000) {
+using quvi_test::WaitUntil;
+
+// How long a thread told to end may take before the test calls it hung.
+const uint32_t kHangGuardMs =
+    static_cast<uint32_t>(std::chrono::milliseconds(quvi_test::kHangGuard).count());
+
+// Polls pred every few milliseconds for up to timeout_ms: for the one check of how long
+// something takes. Everything else waits with WaitUntil.
+bool WaitUntilWithin(const std::function<bool()>& pred, int timeout_ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!pred()) {
     if (std::chrono::steady_clock::now() > end) return false;
@@ -378,15 +386,15 @@ class ConnectionThreadTest : public ::testing::Test {
     model_.IsPlaying = false;
     thread_->RequestStop();
     section_.BlockingQueue.Unblock();
-    EXPECT_TRUE(thread_->WaitFor(5000)) << "connection thread did not end";
+    EXPECT_TRUE(thread_->WaitFor(kHangGuardMs)) << "connection thread did not end";
     const int64_t took = static_cast<int64_t>(plat::GetTickCount() - start);
     std::printf("[ info ] view stopped after %lld ms\n", static_cast<long long>(took));
     return took;
   }
 
   std::vector<std::string> Statuses() { return events_.Of("status:"); }
-  bool WaitForStatusCount(const std::string& code, int n, int timeout_ms = 5000) {
-    return WaitUntil([&] { return events_.Count("status:" + code) >= n; }, timeout_ms);
+  bool WaitForStatusCount(const std::string& code, int n) {
+    return WaitUntil([&] { return events_.Count("status:" + code) >= n; });
   }
   // The codes of the status messages posted to the play window so far.
   std::vector<std::string> PostedStatuses(std::vector<plat::WPARAM>* attempts = nullptr) {
@@ -436,7 +444,7 @@ TEST_F(ConnectionThreadTest, WithoutAttemptsEveryCycleFailsAfterTheFullPause) {
     if (first_failure == 0) first_failure = plat::GetTickCount();
   };
   Start();
-  ASSERT_TRUE(WaitForStatusCount("-2", 2, 15000));
+  ASSERT_TRUE(WaitForStatusCount("-2", 2));
   const int64_t pause = static_cast<int64_t>(plat::GetTickCount() - first_failure);
   StopView();
 
@@ -554,7 +562,7 @@ TEST_P(AttemptFailureTest, IsReportedAndNeverPassesForAConnection) {
   comm_->RaiseNonException = c.handshake_raises_non_exception;
   Start();
   if (c.ends_by_itself)
-    EXPECT_TRUE(thread_->WaitFor(5000)) << "a fatal status must end the thread";
+    EXPECT_TRUE(thread_->WaitFor(kHangGuardMs)) << "a fatal status must end the thread";
   else
     ASSERT_TRUE(WaitForStatusCount("-2", 1));
   StopView();
@@ -715,7 +723,7 @@ TEST_P(ReadOutOfMemoryTest, IsFatal) {
   }});
   comm_->ReadFailure = message;
   Start();
-  EXPECT_TRUE(thread_->WaitFor(5000)) << "a fatal status must end the thread";
+  EXPECT_TRUE(thread_->WaitFor(kHangGuardMs)) << "a fatal status must end the thread";
   EXPECT_EQ(Statuses(), (std::vector<std::string>{"-1", "-5", "-7"}));
   EXPECT_EQ(events_.Of("fatal:"), std::vector<std::string>{"-2"});
   EXPECT_EQ(log_.CountExact("read one pack failed! Error=" + message), 1);
@@ -771,7 +779,7 @@ TEST_F(ConnectionThreadTest, AReconnectReadsWithTheShortReadTimeoutToo) {
   thread_->CyclePauseSteps = 1;
   Start();
   // With the socket layer's 10000 ms on the second connection this would not come in time.
-  ASSERT_TRUE(WaitForStatusCount("-7", 2, 8000));
+  ASSERT_TRUE(WaitUntilWithin([&] { return events_.Count("status:-7") >= 2; }, 8000));
   StopView();
   const std::vector<std::string> timeouts = events_.Of("timeout:");
   ASSERT_GE(timeouts.size(), 2u);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/messages.h"
+#include "tests/support/wait_until.h"
 #include "viewer/pipeline/protected_section.h"
 #include "viewer/pipeline/queue_exception.h"
 #include "viewer/player/ostra_nv_preview_player.h"
@@ -28,16 +29,7 @@ using testing::TRecorder;
 
 constexpr int32_t kPort = 5;
 
-// Waits for a condition the thread brings about; the bound only keeps a broken build from
-// hanging, it is no timing requirement.
-bool Eventually(const std::function<bool()>& condition) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using quvi_test::WaitUntil;
 
 class PlayThreadTest : public ::testing::Test {
  protected:
@@ -112,7 +104,7 @@ TEST_F(PlayThreadTest, AHeadAfterFourOtherPackagesOpensThePlayer) {
   Put(1, 0x21);
   Put(2, 0x22);
   ASSERT_TRUE(thread_->Start());
-  ASSERT_TRUE(Eventually([] { return TRecorder::CallsOf("Zr_Play_InputData(").size() == 2; }));
+  ASSERT_TRUE(WaitUntil([] { return TRecorder::CallsOf("Zr_Play_InputData(").size() == 2; }));
   Stop();
 
   EXPECT_EQ(TRecorder::CallsOf("Zr_Play_InitPlayer("),
@@ -151,7 +143,7 @@ TEST_F(PlayThreadTest, ARefusedPackageIsOffered101TimesThenTheNextOneIsTried) {
   Put(1, 0x21);
   Put(2, 0x22);
   ASSERT_TRUE(thread_->Start());
-  ASSERT_TRUE(Eventually([this] { return log_.Count("too many times!") == 2; }));
+  ASSERT_TRUE(WaitUntil([this] { return log_.Count("too many times!") == 2; }));
   Stop();
 
   EXPECT_EQ(TRecorder::CallsOf("Zr_Play_InputData(5,len=64,head=21.").size(), 101u);
@@ -167,7 +159,7 @@ TEST_F(PlayThreadTest, ARefusedPackageIsOffered101TimesThenTheNextOneIsTried) {
 TEST_F(PlayThreadTest, StoppingWhileWaitingInTakeEndsTheThreadAndFiresPlayEndOnce) {
   Create();
   ASSERT_TRUE(thread_->Start());
-  ASSERT_TRUE(Eventually([this] { return section_.BlockingQueue.WaitingReaders() == 1; }));
+  ASSERT_TRUE(WaitUntil([this] { return section_.BlockingQueue.WaitingReaders() == 1; }));
   Stop();
   EXPECT_TRUE(TRecorder::Calls().empty());
   EXPECT_EQ(model_.PlayEnds, 1);
@@ -179,7 +171,7 @@ TEST_F(PlayThreadTest, TheViewEndsWhenTheModelStopsPlaying) {
   Create();
   Put(128, 0x40);
   ASSERT_TRUE(thread_->Start());
-  ASSERT_TRUE(Eventually([] { return !TRecorder::CallsOf("Zr_Play_Play(").empty(); }));
+  ASSERT_TRUE(WaitUntil([] { return !TRecorder::CallsOf("Zr_Play_Play(").empty(); }));
   model_.IsPlaying = false;
   section_.BlockingQueue.Unblock();
   ASSERT_TRUE(thread_->WaitFor(30000));

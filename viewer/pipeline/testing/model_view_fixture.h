@@ -16,21 +16,14 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/pipeline/play_model.h"
 #include "viewer/player/testing/player_test_support.h"
 
 namespace viewer::testing {
 
-// Polls until the condition holds, for up to 10 s.
-inline bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using quvi_test::WaitUntil;
 
 // Index of the first line holding the text, from `from` on; -1 when none.
 inline int IndexOf(const std::vector<std::string>& lines, const std::string& text, int from = 0) {

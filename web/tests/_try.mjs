@@ -1,0 +1,12 @@
+import {launchBrowser, openPage, tile, readCanvas, showsColourBars, blockPosition, barsAlong} from './harness.mjs';
+const b = await launchBrowser();
+const p = await openPage(b, process.argv[2], {views: Number(process.argv[3] || 1)});
+for (let i = 0; i < Number(process.argv[3] || 1); i++) await tile(p, i).locator('button.play').click();
+await p.waitForTimeout(2500);
+const c = await readCanvas(p, 0);
+console.log('bars', showsColourBars(c), JSON.stringify(barsAlong(c, [0.0625,0.1875,0.3125,0.4375,0.5625,0.6875,0.8125,0.9375])), 'block', blockPosition(c), c.width, c.height, c.drawn);
+console.log(JSON.stringify(await p.evaluate(() => window.quviStats.latency)));
+await p.screenshot({path: '/tmp/20p_try.png'});
+console.log(p.problems, await p.locator('#status').textContent(), await p.locator('#page-log').textContent());
+console.log(JSON.stringify(await p.evaluate(() => window.quviPage.views.map(v => [v.captionText, v.captionHistory.map(c=>c.text)]))));
+await b.close();
