@@ -72,7 +72,11 @@ void THostedView::Sample() {
   std::vector<uint32_t> pixels;
   int32_t w = 0;
   int32_t h = 0;
-  if (!plat::GetWindowPixels(window_, &pixels, &w, &h) || pixels.empty()) return;
+  // Only a surface written since the last look is copied; a write of the same picture (a
+  // repaint) is no new picture.
+  if (!plat::GetWindowPixelsIfChanged(window_, &surface_, &pixels, &w, &h) || pixels.empty()) {
+    return;
+  }
   const uint64_t hash = PictureHash(pixels);
   if (hash == last_picture_) return;
   last_picture_ = hash;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi.h"
 #include "viewer/control/quvi_host.h"
 
 namespace soak {
@@ -67,6 +68,7 @@ class THostedView {
   uint32_t cookie_ = 0;
   bool connected_events_ = false;
   intptr_t window_ = 0;
+  plat::TSurfaceChange surface_;
   uint64_t last_picture_ = 0;
   std::vector<TMark> history_;
   std::string error_;
