@@ -310,7 +310,9 @@ TEST_F(ProbeViewTest, FaultyStreamsShowTheirStatusesAndExitAccordingly) {
       EXPECT_NE(at, lines.end()) << expected << " in\n" << run.Out;
     }
     EXPECT_EQ(Has(lines, "video codec "), !c.Video.empty()) << run.Out;
-    if (!c.Video.empty()) EXPECT_TRUE(Has(lines, c.Video)) << run.Out;
+    if (!c.Video.empty()) {
+      EXPECT_TRUE(Has(lines, c.Video)) << run.Out;
+    }
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), c.Last);
   }

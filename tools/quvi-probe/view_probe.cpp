@@ -31,7 +31,9 @@ struct TProbeState {
   bool VideoSent = false;  // status -6: video packages reached the player
 };
 
-// Status codes of an attempt under way: connecting, connected, video arriving.
+// Status codes of an attempt under way: none yet (the view is starting), connecting,
+// connected, video arriving.
+constexpr int32_t kNoStatusYet = 0;
 constexpr int32_t kStatusConnecting = -1;
 constexpr int32_t kStatusConnected = -5;
 constexpr int32_t kStatusVideoArriving = -6;
@@ -44,8 +46,8 @@ constexpr auto kVideoGrace = std::chrono::seconds(30);
 
 bool VideoOnItsWay(const TProbeState& s) {
   if (s.VideoArrived) return false;
-  return s.VideoSent || s.LastStatus == kStatusConnecting || s.LastStatus == kStatusConnected ||
-         s.LastStatus == kStatusVideoArriving;
+  return s.VideoSent || s.LastStatus == kNoStatusYet || s.LastStatus == kStatusConnecting ||
+         s.LastStatus == kStatusConnected || s.LastStatus == kStatusVideoArriving;
 }
 
 std::string Stamp(const TProbeState& s) {
