@@ -9,7 +9,7 @@ if(QUVI_NODE AND TARGET quvi-web)
       QUVI_ZRPLAY=$<TARGET_FILE:zrplay>
       QUVI_WEB_ROOT=${PROJECT_SOURCE_DIR}/web)
   add_test(NAME web_page_test
-           COMMAND ${QUVI_NODE} --test --test-reporter=spec
+           COMMAND ${QUVI_NODE} --test --test-reporter=tap
                    ${PROJECT_SOURCE_DIR}/web/tests/page_test.mjs)
   # scripts/demo --smoke on what is built: the script's servers, URL and clean-up.
   add_test(NAME web_demo_smoke_test

@@ -95,8 +95,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions o;
   cli::ReadArgs(
       kOptions, args, {.Repeatable = {"verbose"}},
-      [&o](const cli::TOptionSpec& spec, const std::string& value) {
-        const std::string name = spec.Name;
+      [&o](const cli::TOptionSpec& option, const std::string& value) {
+        const std::string name = option.Name;
         if (name == "cycles")
           o.Cycles = static_cast<int>(cli::ParseWholeNumber(name, value, 1, 100000));
         if (name == "views") o.Views = static_cast<int>(cli::ParseWholeNumber(name, value, 1, 64));
