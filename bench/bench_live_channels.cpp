@@ -35,6 +35,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "bench/proc_stat.h"
 #include "modules/vdec/test_stream_encoder.h"
 #include "modules/vdec/vdec.h"
 #include "tools/common/streamsim_process.h"
@@ -132,18 +133,10 @@ double ThreadCpuSeconds() {
 
 // CPU seconds of another process (user and system), 0 when it cannot be read.
 double ChildCpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream rest(text.substr(close + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && rest >> field; ++i) {
-    if (i == 14) utime = std::stoull(field);
-    if (i == 15) stime = std::stoull(field);
-  }
-  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  double seconds = 0;
+  return bench_support::ReadStatCpu("/proc/" + std::to_string(pid) + "/stat", &seconds, nullptr)
+             ? seconds
+             : 0;
 }
 
 // A "Key:   value kB" line of /proc/self/status as a number.

@@ -27,6 +27,7 @@ extern "C" {
 #include <string>
 #include <thread>
 
+#include "bench/proc_stat.h"
 #include "modules/vdec/test_stream_encoder.h"
 #include "platform/gdi.h"
 #include "platform/messages.h"
@@ -49,30 +50,18 @@ double ProcessCpuSeconds() {
 // "main" (this thread) and "viewer" (every other).
 std::map<std::string, double> ThreadCpuSeconds() {
   std::map<std::string, double> groups;
-  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
   const std::string main_tid = std::to_string(getpid());
   DIR* dir = opendir("/proc/self/task");
   if (dir == nullptr) return groups;
   while (dirent* e = readdir(dir)) {
     const std::string tid = e->d_name;
     if (tid[0] == '.') continue;
-    std::ifstream stat("/proc/self/task/" + tid + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t close = text.rfind(')');
-    const size_t open = text.find('(');
-    if (close == std::string::npos || open == std::string::npos) continue;
-    const std::string name = text.substr(open + 1, close - open - 1);
-    // Fields after the name: state is the 3rd field, utime the 14th, stime the 15th.
-    std::istringstream rest(text.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-      if (i == 14) utime = std::stoull(field);
-      if (i == 15) stime = std::stoull(field);
-    }
+    double seconds = 0;
+    std::string name;
+    if (!bench_support::ReadStatCpu("/proc/self/task/" + tid + "/stat", &seconds, &name)) continue;
     const std::string group =
         tid == main_tid ? "main" : (name.rfind("vdec", 0) == 0 ? "vdec" : "viewer");
-    groups[group] += (utime + stime) / tick;
+    groups[group] += seconds;
   }
   closedir(dir);
   return groups;

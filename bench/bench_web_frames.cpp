@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/proc_stat.h"
 #include "tests/support/test_files.h"
 #include "tools/common/streamsim_process.h"
 #include "tools/quvi-web/picture_encoder.h"
@@ -46,25 +47,15 @@ double g_host_us = 0;
 // CPU seconds of this process's threads by name.
 std::map<std::string, double> ThreadCpuSeconds() {
   std::map<std::string, double> names;
-  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
   DIR* dir = opendir("/proc/self/task");
   if (dir == nullptr) return names;
   while (dirent* e = readdir(dir)) {
     const std::string tid = e->d_name;
     if (tid[0] == '.') continue;
-    std::ifstream stat("/proc/self/task/" + tid + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t open = text.find('(');
-    const size_t close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(text.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-      if (i == 14) utime = std::stoull(field);
-      if (i == 15) stime = std::stoull(field);
-    }
-    names[text.substr(open + 1, close - open - 1)] += (utime + stime) / tick;
+    double seconds = 0;
+    std::string name;
+    if (!bench_support::ReadStatCpu("/proc/self/task/" + tid + "/stat", &seconds, &name)) continue;
+    names[name] += seconds;
   }
   closedir(dir);
   return names;
