@@ -1,5 +1,6 @@
 #include "tools/quvi-web/picture_encoder.h"
 
+#include <libyuv.h>
 #include <turbojpeg.h>
 
 #include <bit>

@@ -38,6 +38,7 @@ class TPictureEncoder {
  private:
   void* compressor_ = nullptr;
   int quality_;
+  std::vector<uint8_t> planes_;  // Y, U, V of the picture being encoded
 };
 
 double NowMs();

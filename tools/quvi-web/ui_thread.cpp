@@ -18,12 +18,14 @@ TUiThread::TUiThread(std::function<void()> on_idle) : on_idle_(std::move(on_idle
   thread_ = std::thread([this, &made] {
     pthread_setname_np(pthread_self(), "quvi-web-ui");
     // The window belongs to this thread, so what is posted to it wakes this thread's pump.
-    made.set_value(plat::CreateWindowHandle(
+    const plat::HWND wake = plat::CreateWindowHandle(
         [this](plat::HWND, plat::UINT message, plat::WPARAM, plat::LPARAM) -> intptr_t {
           if (message == kWakeMessage) RunTasks();
           return 0;
-        }));
+        });
+    made.set_value(wake);
     Main();
+    plat::DestroyWindowHandle(wake);
   });
   wake_ = window.get();
 }
@@ -76,7 +78,6 @@ void TUiThread::Main() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stop_ && tasks_.empty()) break;
   }
-  plat::DestroyWindowHandle(wake_);
 }
 
 }  // namespace quvi_web

@@ -32,10 +32,11 @@ uint64_t TWebHost::OpenPage(std::shared_ptr<TPageOutbox> outbox) {
   return page;
 }
 
-void TWebHost::PageMessage(uint64_t page, std::string text) {
-  ui_->Post([this, page, text = std::move(text)] {
+void TWebHost::PageMessage(uint64_t page, std::string text, std::function<void()> handled) {
+  ui_->Post([this, page, text = std::move(text), handled = std::move(handled)] {
     auto it = pages_.find(page);
     if (it != pages_.end()) it->second->Handle(text);
+    handled();
   });
 }
 

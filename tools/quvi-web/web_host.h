@@ -28,7 +28,7 @@ class TWebHost : public TPageHost {
 
   // TPageHost, on the network thread.
   uint64_t OpenPage(std::shared_ptr<TPageOutbox> outbox) override;
-  void PageMessage(uint64_t page, std::string text) override;
+  void PageMessage(uint64_t page, std::string text, std::function<void()> handled) override;
   void ClosePage(uint64_t page) override;
   bool IsDownload(const std::string& name) override;
   std::string OversizedReply(size_t size) override;

@@ -20,6 +20,9 @@ using tcp = net::ip::tcp;
 namespace {
 constexpr auto kHttpTimeout = std::chrono::seconds(30);
 constexpr const char* kServerName = "quvi-web";
+// Messages of one page handed to the host and not yet handled, beyond which its socket is
+// read no further until the host catches up.
+constexpr int kMaxPendingMessages = 32;
 }  // namespace
 
 struct TWebServer::TShared {
@@ -99,9 +102,29 @@ class TWsSession : public std::enable_shared_from_this<TWsSession> {
     } else if (size > shared_.config.MaxMessageBytes) {
       outbox_->SendText(shared_.host.OversizedReply(size));
     } else {
-      shared_.host.PageMessage(page_, beast::buffers_to_string(buffer_.data()));
+      ++*pending_;
+      // The session lives until the host has handled the message (its socket is not read
+      // while too many wait), and goes on the network thread: the reference moves there.
+      shared_.host.PageMessage(page_, beast::buffers_to_string(buffer_.data()),
+                               [self = shared_from_this()]() mutable {
+                                 const int left = --*self->pending_;
+                                 auto executor = self->ws_.get_executor();
+                                 net::post(executor, [self = std::move(self), left] {
+                                   if (left == kMaxPendingMessages - 1) self->Resume();
+                                 });
+                               });
     }
     buffer_.consume(buffer_.size());
+    if (*pending_ >= kMaxPendingMessages) {
+      paused_ = true;  // Resume reads on once the host has handled one
+      return;
+    }
+    Read();
+  }
+
+  void Resume() {
+    if (!paused_) return;
+    paused_ = false;
     Read();
   }
 
@@ -137,6 +160,8 @@ class TWsSession : public std::enable_shared_from_this<TWsSession> {
   uint64_t page_ = 0;
   bool opened_ = false;
   bool writing_ = false;
+  bool paused_ = false;
+  std::shared_ptr<std::atomic<int>> pending_ = std::make_shared<std::atomic<int>>(0);
 };
 
 // One HTTP connection: the page's files, downloads, and the upgrade to a WebSocket.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,8 +23,10 @@ class TPageHost {
   virtual ~TPageHost() = default;
   // A page connected; returns its number.
   virtual uint64_t OpenPage(std::shared_ptr<TPageOutbox> outbox) = 0;
-  // A text message of the page, within the size limit.
-  virtual void PageMessage(uint64_t page, std::string text) = 0;
+  // A text message of the page, within the size limit; `handled` is called (on any thread)
+  // once it has been dealt with, so a page that sends faster than the host handles is read
+  // no further meanwhile.
+  virtual void PageMessage(uint64_t page, std::string text, std::function<void()> handled) = 0;
   virtual void ClosePage(uint64_t page) = 0;
   // Whether the name (in the output folder) was handed out for download.
   virtual bool IsDownload(const std::string& name) = 0;

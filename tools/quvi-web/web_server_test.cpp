@@ -216,3 +216,27 @@ TEST_F(WebServerTest, OversizedAndBinaryMessagesGetAnErrorAndTheSocketStaysUsabl
 
 }  // namespace
 }  // namespace quvi_web
+
+namespace quvi_web {
+namespace {
+
+// A page sending far faster than the host answers is read as fast as the host handles: every
+// message is answered, in order, and nothing is lost while its socket waits.
+TEST_F(WebServerTest, AFloodOfMessagesIsAnsweredInOrder) {
+  TWsClient page(port_, std::string("/ws?token=") + kToken);
+  ASSERT_TRUE(page.Connected());
+  constexpr int kMessages = 500;
+  // All sent before any is read: the socket buffers hold them while the server pauses.
+  for (int i = 0; i < kMessages; ++i) page.SendText(json{{"op", "hello"}, {"id", i}}.dump());
+  int expected = 0;
+  while (expected < kMessages) {
+    auto reply = page.ReadReply();
+    if (!reply) break;
+    EXPECT_EQ((*reply)["id"], expected);
+    ++expected;
+  }
+  EXPECT_EQ(expected, kMessages);
+}
+
+}  // namespace
+}  // namespace quvi_web
