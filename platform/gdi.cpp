@@ -11,6 +11,7 @@
 
 #include "platform/surface.h"
 #include "platform/window.h"
+#include "platform/window_pixels.h"
 #include "platform/window_state.h"
 
 namespace plat {
@@ -294,6 +295,16 @@ bool StretchBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HD
   std::scoped_lock lock(to->mutex, from->mutex);
   StretchLocked(*to, x, y, width, height, from->pixels, from->width, from->height, src_x, src_y,
                 src_width, src_height);
+  return true;
+}
+
+bool DrawWindowPixels(
+    HWND hwnd, const std::function<void(uint8_t* bits, int32_t width, int32_t height)>& draw) {
+  auto surface = WindowSurface(hwnd);
+  if (!surface || !draw) return false;
+  std::lock_guard<std::mutex> lock(surface->mutex);
+  if (surface->width <= 0 || surface->height <= 0) return false;
+  draw(reinterpret_cast<uint8_t*>(surface->pixels.data()), surface->width, surface->height);
   return true;
 }
 

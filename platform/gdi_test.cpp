@@ -1,4 +1,5 @@
 #include "platform/gdi.h"
+#include "platform/window_pixels.h"
 
 #include "platform/window.h"
 
@@ -283,6 +284,33 @@ TEST(MemoryContextTest, SelectReturnsPreviousAndDeletedBitmapStaysDrawable) {
   EXPECT_TRUE(StretchBlt(dc, 0, 0, 2, 2, a.dc(), 0, 0, 2, 2, SRCCOPY));
   EXPECT_EQ(SelectObject(dc, doomed), 0);
   EXPECT_TRUE(DeleteDC(dc));
+}
+
+TEST_F(WindowSurfaceTest, DrawWindowPixelsWritesTheSurfaceInPlace) {
+  ASSERT_TRUE(MoveWindow(window_, 0, 0, 3, 2));
+  int32_t seen_w = 0, seen_h = 0;
+  ASSERT_TRUE(DrawWindowPixels(window_, [&](uint8_t* bits, int32_t w, int32_t h) {
+    seen_w = w;
+    seen_h = h;
+    for (int32_t i = 0; i < w * h; ++i) {
+      bits[i * 4] = static_cast<uint8_t>(i);  // blue
+      bits[i * 4 + 1] = 0x20;                 // green
+      bits[i * 4 + 2] = 0x30;                 // red
+      bits[i * 4 + 3] = 0xFF;
+    }
+  }));
+  EXPECT_EQ(seen_w, 3);
+  EXPECT_EQ(seen_h, 2);
+  const auto pixels = Pixels();
+  ASSERT_EQ(pixels.size(), 6u);
+  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(pixels[i], 0xFF302000u | i);
+
+  bool called = false;
+  EXPECT_FALSE(
+      DrawWindowPixels(window_ + 1000, [&](uint8_t*, int32_t, int32_t) { called = true; }));
+  MoveWindow(window_, 0, 0, 0, 0);
+  EXPECT_FALSE(DrawWindowPixels(window_, [&](uint8_t*, int32_t, int32_t) { called = true; }));
+  EXPECT_FALSE(called);
 }
 
 TEST_F(WindowSurfaceTest, SavedPngReadsBackAsTheSurface) {

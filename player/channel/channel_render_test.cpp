@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstring>
 #include <thread>
 
 #include "platform/gdi.h"
@@ -14,6 +15,7 @@
 #include "player/channel/channel.h"
 #include "player/channel/show_gate.h"
 #include "player/channel/test_channel_support.h"
+#include "player/imaging/kv_mem_bmp.h"
 
 namespace zrplay {
 namespace {
@@ -377,6 +379,37 @@ TEST_F(ChannelRenderTest, PlayingAgainIntoAnotherWindowDrawsThere) {
     channel_.reset();
   }
   plat::DestroyWindowHandle(other);
+}
+
+// A picture of the window's own size goes straight into the window; any other size, or a
+// display region, through the memory bitmap. Both show the same colours.
+TEST(PictureDrawerTest, APictureOfTheWindowsSizeShowsAsTheBitmapWouldShowIt) {
+  constexpr int32_t kW = 6, kH = 4;
+  std::vector<uint8_t> picture(kW * kH * 3 / 2);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(40 + i * 7);
+  std::vector<uint8_t> scratch, expected(kW * kH * 4);
+  Yv12ToBgra(picture.data(), kW, kH, expected.data(), kW * 4, scratch);
+  auto shown = [](plat::HWND window) {
+    std::vector<uint32_t> pixels;
+    int32_t w = 0, h = 0;
+    plat::GetWindowPixels(window, &pixels, &w, &h);
+    std::vector<uint8_t> bytes(pixels.size() * 4);
+    std::memcpy(bytes.data(), pixels.data(), bytes.size());
+    return bytes;
+  };
+  const TChannelLog log(1, 2);
+  for (const bool region : {false, true}) {
+    SCOPED_TRACE(region ? "through a whole-picture region" : "straight");
+    const plat::HWND window = plat::CreateWindowHandle();
+    ASSERT_TRUE(plat::MoveWindow(window, 0, 0, kW, kH));
+    TPictureDrawer drawer;
+    drawer.Open(window, false, log);
+    if (region) drawer.SetRegion(plat::RECT{0, 0, kW, kH}, true);
+    drawer.Draw(picture.data(), static_cast<int32_t>(picture.size()), kW, kH, 0);
+    EXPECT_EQ(shown(window), expected);
+    drawer.Close(log);
+    plat::DestroyWindowHandle(window);
+  }
 }
 
 TEST(ShowGateTest, FramesWaitForTheirDistanceAndTheScheduleRestartsWhenLate) {

@@ -1,5 +1,6 @@
 #include "player/channel/picture_drawer.h"
 
+#include "platform/window_pixels.h"
 #include "player/channel/channel_log.h"
 
 namespace zrplay {
@@ -70,6 +71,8 @@ void TPictureDrawer::DrawByRenderer(const uint8_t* picture, int32_t size, int32_
 }
 
 void TPictureDrawer::DrawByBitmap(const uint8_t* picture, int32_t width, int32_t height) {
+  // Stretching a picture onto a window of its own size is a plain copy: skip the bitmap.
+  if (!region_enabled_ && DrawIntoWindow(picture, width, height)) return;
   if (!bitmap_) bitmap_ = std::make_unique<TKVMemBmp>();
   bitmap_->SetFrame(picture, width, height);
   plat::SetStretchBltMode(dc_, plat::COLORONCOLOR);
@@ -80,6 +83,16 @@ void TPictureDrawer::DrawByBitmap(const uint8_t* picture, int32_t width, int32_t
   plat::StretchBlt(dc_, client.left, client.top, client.right - client.left,
                    client.bottom - client.top, bitmap_->context(), source.left, source.top,
                    source.right - source.left, source.bottom - source.top, plat::SRCCOPY);
+}
+
+bool TPictureDrawer::DrawIntoWindow(const uint8_t* picture, int32_t width, int32_t height) {
+  bool drawn = false;
+  plat::DrawWindowPixels(window_, [&](uint8_t* bits, int32_t window_width, int32_t window_height) {
+    if (window_width != width || window_height != height) return;
+    Yv12ToBgra(picture, width, height, bits, width * 4, padded_chroma_);
+    drawn = true;
+  });
+  return drawn;
 }
 
 void TPictureDrawer::SetRegion(const plat::RECT& rect, bool enable) {

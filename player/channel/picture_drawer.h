@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "modules/kvdraw/kvdraw.h"
 #include "platform/gdi.h"
@@ -51,11 +52,15 @@ class TPictureDrawer {
   void DrawByRenderer(const uint8_t* picture, int32_t size, int32_t width, int32_t height,
                       int32_t drop_draw);
   void DrawByBitmap(const uint8_t* picture, int32_t width, int32_t height);
+  // Converts a picture of the window's own size straight into the window; false (nothing
+  // drawn) when the sizes differ or the window has gone.
+  bool DrawIntoWindow(const uint8_t* picture, int32_t width, int32_t height);
 
   plat::HWND window_ = 0;
   ZRDRAW_HANDLE renderer_ = 0;
   plat::HDC dc_ = 0;
   std::unique_ptr<TKVMemBmp> bitmap_;
+  std::vector<uint8_t> padded_chroma_;  // DrawIntoWindow's, only for odd sizes
   plat::RECT region_{};
   bool region_enabled_ = false;
   bool repaint_pending_ = false;

@@ -46,14 +46,12 @@ void TKVMemBmp::SetFrame(const uint8_t* buffer, int32_t width, int32_t height) {
     Create();
   }
   if (!buffer || !bitmap_ || width_ <= 0 || height_ <= 0) return;
-  Convert(buffer);
+  // Into the section itself: a staging array would cost a second copy of every picture.
+  Yv12ToBgra(buffer, width_, height_, static_cast<uint8_t*>(bits_), width_ * 4, padded_chroma_);
 }
 
-void TKVMemBmp::Convert(const uint8_t* buffer) {
-  // Into the section itself: a staging array would cost a second copy of every picture.
-  uint8_t* const pixels = static_cast<uint8_t*>(bits_);
-  const int32_t w = width_, h = height_;
-  const int stride = w * 4;
+void Yv12ToBgra(const uint8_t* buffer, int32_t w, int32_t h, uint8_t* pixels, int32_t stride,
+                std::vector<uint8_t>& padded_chroma) {
   if (w % 2 == 0 && h % 2 == 0) {
     const size_t luma = static_cast<size_t>(w) * h;
     libyuv::I420ToARGB(buffer, w, buffer + luma * 5 / 4, w / 2, buffer + luma, w / 2, pixels,
@@ -64,8 +62,8 @@ void TKVMemBmp::Convert(const uint8_t* buffer) {
   const size_t in_chroma = static_cast<size_t>(w / 2) * (h / 2);
   const int32_t padded_w = (w + 1) / 2;
   const size_t padded = static_cast<size_t>(padded_w) * ((h + 1) / 2);
-  padded_chroma_.resize(padded * 2);
-  uint8_t* v = padded_chroma_.data();
+  padded_chroma.resize(padded * 2);
+  uint8_t* v = padded_chroma.data();
   uint8_t* u = v + padded;
   PadChroma(v, buffer + luma, w, h);
   PadChroma(u, buffer + luma + in_chroma, w, h);

@@ -12,6 +12,12 @@
 
 namespace zrplay {
 
+// Converts a width x height YV12 picture (Y, then V, then U, packed) into 32-bit B, G, R, A
+// pixels `stride` bytes apart. An odd size's chroma is first padded into `scratch` so the
+// conversion never reads past the picture. Any thread; the caller owns both buffers.
+void Yv12ToBgra(const uint8_t* yv12, int32_t width, int32_t height, uint8_t* out, int32_t stride,
+                std::vector<uint8_t>& scratch);
+
 class TKVMemBmp {
  public:
   TKVMemBmp();
@@ -31,9 +37,6 @@ class TKVMemBmp {
  private:
   void Release();
   void Create();
-  // Source planes for the conversion; an odd size gets a copy whose chroma covers the last
-  // column and row, so the conversion never reads past the picture.
-  void Convert(const uint8_t* buffer);
 
   plat::HDC context_ = 0;
   plat::HBITMAP bitmap_ = 0;
