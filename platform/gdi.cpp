@@ -305,6 +305,7 @@ bool DrawWindowPixels(
   std::lock_guard<std::mutex> lock(surface->mutex);
   if (surface->width <= 0 || surface->height <= 0) return false;
   draw(reinterpret_cast<uint8_t*>(surface->pixels.data()), surface->width, surface->height);
+  surface->MarkChanged();
   return true;
 }
 

@@ -249,13 +249,14 @@ TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
 
   MemoryPicture picture(4, 3);
   const HDC dc = GetDC(window_);
-  // Each kind of write counts: a stretched copy, a fill, a new size.
+  // Each kind of write counts: a stretched copy, a fill, a drawing in place, a new size.
   const std::function<void()> writes[] = {
       [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
       [&] {
         const RECT r{0, 0, 2, 2};
         FillRect(dc, &r, 0x0000FF);
       },
+      [&] { DrawWindowPixels(window_, [](uint8_t* bits, int32_t, int32_t) { bits[0] = 1; }); },
       [&] { MoveWindow(window_, 0, 0, 5, 3); },
   };
   for (const auto& write : writes) {
