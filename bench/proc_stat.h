@@ -33,4 +33,15 @@ inline bool ReadStatCpu(const std::string& path, double* seconds, std::string* n
   return true;
 }
 
+// Seconds a thread has run, from its schedstat file (/proc/self/task/TID/schedstat): the
+// scheduler's own count in nanoseconds, the clock CLOCK_THREAD_CPUTIME_ID reads, where the
+// stat file's figures are sampled at clock ticks. False when the file cannot be read.
+inline bool ReadSchedstatRuntime(const std::string& path, double* seconds) {
+  std::ifstream schedstat(path);
+  unsigned long long ns = 0;
+  if (!(schedstat >> ns)) return false;
+  *seconds = static_cast<double>(ns) / 1e9;
+  return true;
+}
+
 }  // namespace bench_support

@@ -309,6 +309,28 @@ bool DrawWindowPixels(
   return true;
 }
 
+bool ReadWindowPixelsIfChanged(
+    HWND hwnd, TSurfaceChange* change,
+    const std::function<void(const uint32_t* pixels, int32_t width, int32_t height)>& read) {
+  auto surface = WindowSurface(hwnd);
+  if (!surface || !change || !read) return false;
+  std::lock_guard<std::mutex> lock(surface->mutex);
+  if (surface->version == change->version) return false;
+  change->version = surface->version;
+  change->changed_at_ms = surface->changed_at_ms;
+  read(surface->pixels.data(), surface->width, surface->height);
+  return true;
+}
+
+bool SetWindowChangeListener(HWND hwnd, std::function<void()> listener) {
+  auto surface = WindowSurface(hwnd);
+  if (!surface) return false;
+  std::function<void()> previous;  // goes outside the lock: it may hold what it wakes
+  std::lock_guard<std::mutex> lock(surface->mutex);
+  previous = std::exchange(surface->on_change, std::move(listener));
+  return true;
+}
+
 bool GetWindowPixels(HWND hwnd, std::vector<uint32_t>* pixels, int32_t* width, int32_t* height) {
   auto surface = WindowSurface(hwnd);
   if (!surface || !pixels || !width || !height) return false;

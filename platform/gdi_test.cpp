@@ -273,6 +273,64 @@ TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
   EXPECT_FALSE(GetWindowPixelsIfChanged(0, &seen, &pixels, &w, &h));
 }
 
+// The same host reading the pixels in place, woken by each write instead of looking again
+// and again: the listener hears every kind of write (from the drawing thread), the reader
+// sees what was written, and a removed listener hears nothing more.
+TEST_F(WindowSurfaceTest, ChangeListenerAndInPlaceReaderFollowEveryWrite) {
+  ASSERT_TRUE(MoveWindow(window_, 0, 0, 4, 3));
+  std::atomic<int> heard{0};
+  ASSERT_TRUE(SetWindowChangeListener(window_, [&] { ++heard; }));
+  TSurfaceChange seen;
+  std::vector<uint32_t> copy;
+  int32_t w = 0, h = 0;
+  const auto read = [&](const uint32_t* pixels, int32_t width, int32_t height) {
+    copy.assign(pixels, pixels + size_t(width) * height);
+    w = width;
+    h = height;
+  };
+  ASSERT_TRUE(ReadWindowPixelsIfChanged(window_, &seen, read));  // never read yet
+  EXPECT_EQ(copy.size(), 12u);
+  EXPECT_FALSE(ReadWindowPixelsIfChanged(window_, &seen, read));
+
+  MemoryPicture picture(4, 3);
+  const HDC dc = GetDC(window_);
+  const std::function<void()> writes[] = {
+      [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
+      [&] {
+        const RECT r{0, 0, 2, 2};
+        FillRect(dc, &r, 0x0000FF);
+      },
+      // From another thread, as a decoder draws.
+      [&] {
+        std::thread([&] {
+          DrawWindowPixels(window_, [](uint8_t* bits, int32_t, int32_t) { bits[0] = 0x5A; });
+        }).join();
+      },
+      [&] { MoveWindow(window_, 0, 0, 5, 3); },
+  };
+  for (const auto& write : writes) {
+    const int before = heard;
+    const uint64_t version = seen.version;
+    write();
+    EXPECT_GE(heard, before + 1);
+    ASSERT_TRUE(ReadWindowPixelsIfChanged(window_, &seen, read));
+    EXPECT_GT(seen.version, version);
+    EXPECT_EQ(copy, Pixels());
+    EXPECT_EQ(copy.size(), size_t(w) * h);
+    EXPECT_FALSE(ReadWindowPixelsIfChanged(window_, &seen, read));
+  }
+  EXPECT_EQ(w, 5);
+
+  ASSERT_TRUE(SetWindowChangeListener(window_, nullptr));
+  const int before = heard;
+  StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY);
+  EXPECT_EQ(heard, before);
+  EXPECT_TRUE(ReadWindowPixelsIfChanged(window_, &seen, read));  // still counted
+  ReleaseDC(window_, dc);
+  EXPECT_FALSE(SetWindowChangeListener(0, [] {}));
+  EXPECT_FALSE(ReadWindowPixelsIfChanged(window_ + 1000, &seen, read));
+}
+
 TEST(MemoryContextTest, SelectReturnsPreviousAndDeletedBitmapStaysDrawable) {
   MemoryPicture a(2, 2), b(2, 2);
   const HDC dc = CreateCompatibleDC(0);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,6 +25,8 @@ struct TSurface {
   // a host that shows the window elsewhere copies and encodes it only when it changed.
   uint64_t version = 0;
   double changed_at_ms = 0;
+  // Told of every write (SetWindowChangeListener); empty for most surfaces.
+  std::function<void()> on_change;
 
   // Every writer calls this while holding `mutex`.
   void MarkChanged() {
@@ -31,6 +34,7 @@ struct TSurface {
     changed_at_ms = std::chrono::duration<double, std::milli>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count();
+    if (on_change) on_change();
   }
 };
 

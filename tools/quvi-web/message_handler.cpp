@@ -283,9 +283,22 @@ void TMessageHandler::Create(const json& request, const json& id) {
     return Fail(id, "cannot receive the control's events: " + error, hr);
   }
   const uint32_t number = control->Id;
+  // Controls that share a player port draw into each other's windows, and zoom and snapshots
+  // address the player by it: each gets its own, the control's number (unique in the server),
+  // unless the page puts another.
+  const int32_t port = static_cast<int32_t>(number % uint32_t(INT32_MAX));
+  TOwnedVariant port_value;
+  std::string error;
+  JsonToVariant(json(port), port_value.get(), &error);
+  hr = CallByName(made, "PortNo", QUVI_INVOKE_PUT, port_value.get(), 1, nullptr, &error);
+  if (hr < 0) {
+    QuviDisconnectEvents(made, control->Cookie);
+    QuviReleaseControl(made);
+    return Fail(id, "cannot give the control its player port: " + error, hr);
+  }
   if (pictures_ != nullptr) pictures_->Add(number, control->Window, outbox_, control->Arrivals);
   controls_.emplace(number, std::move(control));
-  Reply(id, {{"control", number}});
+  Reply(id, {{"control", number}, {"port", port}});
 }
 
 void TMessageHandler::Destroy(TControl& control) {

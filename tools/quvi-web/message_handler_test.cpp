@@ -245,6 +245,36 @@ TEST_F(MessageHandlerTest, APageGetsNoMoreControlsThanAllowed) {
   EXPECT_EQ(handler_->ControlCount(), size_t(settings_.MaxControls));
 }
 
+// Controls that share a player port draw into each other's windows: every control, of this
+// page or another, gets its own port, and a page may still choose one.
+TEST_F(MessageHandlerTest, EachControlGetsItsOwnPlayerPortUnlessThePageSetsOne) {
+  auto other_outbox = std::make_shared<TPageOutbox>();
+  TMessageHandler other(settings_, other_outbox, nullptr, &downloads_);
+  std::set<int64_t> ports;
+  std::vector<uint32_t> made;
+  std::vector<json> own_ports;
+  for (int i = 0; i < 2; ++i) {
+    const json reply = Ask({{"op", "create"}});
+    ASSERT_EQ(reply["ok"], true) << reply;
+    made.push_back(reply["control"]);
+    own_ports.push_back(reply["port"]);
+    EXPECT_EQ(Value(made.back(), "PortNo"), reply["port"]);
+    ports.insert(reply["port"].get<int64_t>());
+    other.Handle(R"({"op": "create", "id": 1})");
+    TPageOutbox::TMessage m;
+    ASSERT_TRUE(other_outbox->Take(&m));
+    const json theirs = json::parse(m.Bytes);
+    ASSERT_EQ(theirs["ok"], true) << theirs;
+    ports.insert(theirs["port"].get<int64_t>());
+  }
+  EXPECT_EQ(ports.size(), 4u);
+  EXPECT_EQ(ports.count(0), 0u);  // the port every control had before
+  EXPECT_EQ(Ask({{"op", "put"}, {"control", made[0]}, {"name", "PortNo"}, {"value", 77}})["ok"],
+            true);
+  EXPECT_EQ(Value(made[0], "PortNo"), 77);
+  EXPECT_EQ(Value(made[1], "PortNo"), own_ports[1]);
+}
+
 TEST_F(MessageHandlerTest, MembersThatNameServerFilesAreRefused) {
   const uint32_t c = Create();
   const json cases[] = {

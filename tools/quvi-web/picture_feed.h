@@ -1,9 +1,10 @@
-// The picture thread: watches the windows of the hosted controls and, when a window's surface
-// changed, encodes it (at most 30 times a second per control) into its page's outbox. While a
-// page has not taken a control's previous picture, nothing new is encoded for it unless that
-// picture has waited long, and then the new one replaces it (latest wins), so a slow page
-// costs neither memory nor encoding time. Each picture carries the arrival time of the newest
-// package the control fed to its player before the surface was last drawn (TArrivalLog).
+// The picture thread: sleeps until a hosted control's window is drawn into, then converts the
+// window's pixels in place (under the surface's lock, no copy) and encodes them (at most 30
+// times a second per control) into its page's outbox. While a page has not taken a control's
+// previous picture, nothing new is encoded for it unless that picture has waited long, and
+// then the new one replaces it (latest wins), so a slow page costs neither memory nor
+// encoding time. Each picture carries the arrival time of the newest package the control fed
+// to its player before the surface was last drawn (TArrivalLog).
 // Add and Remove come from the user-interface thread; owns the thread.
 #pragma once
 
@@ -39,6 +40,8 @@ class TPictureFeed {
   static constexpr double kMinIntervalMs = 1000.0 / 30;
   // How long a waiting picture may get old before a newer one replaces it.
   static constexpr double kReplaceWaitingAfterMs = 200;
+  // How often a changed window whose previous picture still waits is looked at again.
+  static constexpr double kWaitingRecheckMs = 5;
 
   TPictureFeed();
   ~TPictureFeed();
@@ -52,13 +55,13 @@ class TPictureFeed {
 
  private:
   struct TSource;
+  struct TWake;
   void Run();
-  void Serve(TSource& source);
 
-  std::mutex mutex_;  // sources_, stop_
-  std::condition_variable wake_;
+  // Shared with the windows' change listeners, which may outlive a window's source.
+  std::shared_ptr<TWake> wake_;
+  std::mutex mutex_;  // sources_
   std::map<uint32_t, std::shared_ptr<TSource>> sources_;
-  bool stop_ = false;
   std::mutex pass_mutex_;  // held while a pass over the sources runs
   std::thread thread_;
 };

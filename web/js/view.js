@@ -307,9 +307,7 @@ export class View {
     if (this.page.channels.length > 0) {
       this.setField('ChannelNo', this.page.channels[this.index % this.page.channels.length]);
     }
-    // Controls that share a player port draw into each other's windows; the control's number
-    // is unique in the server.
-    this.setField('PortNo', this.control);
+    // PortNo came with the rest: the server gave the control a player port of its own.
     await this.readSettings();
     this.showTitle();
     this.setState('idle');
