@@ -193,22 +193,43 @@ TEST_F(LiveViewTest, APageWatchesSteersAndRecordsALiveView) {
   if (const char* keep = std::getenv("QUVI_TEST_KEEP_PNG"))
     SavePng(video.back(), std::string(keep) + "/quvi_web_picture.png");
 
-  // Cursor PTZ from the page: press at the top edge steers up, release stops.
+  // Cursor PTZ from the page: the pointer shows the direction at the top edge (and shows it
+  // pressed), press there steers up, release stops; in the middle there is no direction.
   ASSERT_EQ(
       page.Request({{"op", "put"}, {"control", c}, {"name", "CursorCtrl"}, {"value", true}})["ok"],
       true);
-  for (const json& mouse :
-       {json{{"type", "move"}, {"x", kWidth / 2}, {"y", 5}},
-        json{{"type", "down"}, {"button", "left"}, {"x", kWidth / 2}, {"y", 5}}}) {
-    json request = mouse;
-    request["op"] = "mouse";
-    request["control"] = c;
-    page.SendText(request.dump());
-  }
+  const auto mouse = [&](const char* type, int x, int y) {
+    page.SendText(json{{"op", "mouse"}, {"control", c}, {"type", type}, {"x", x}, {"y", y}}.dump());
+  };
+  // The next pointer look the page is told of, pictures and other events passed over.
+  const auto next_cursor = [&]() -> json {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < give_up) {
+      auto message = page.Read();
+      if (!message) break;
+      if (message->Binary) continue;
+      const json m = json::parse(message->Bytes);
+      if (m.value("event", "") == "cursor") return m;
+    }
+    return nullptr;
+  };
+  mouse("move", kWidth / 2, 5);
+  json cursor = next_cursor();
+  EXPECT_EQ(cursor["control"], c);
+  EXPECT_EQ(cursor["direction"], 2) << cursor;
+  EXPECT_EQ(cursor["pressed"], false);
+  mouse("down", kWidth / 2, 5);
+  cursor = next_cursor();
+  EXPECT_EQ(cursor["direction"], 2) << cursor;
+  EXPECT_EQ(cursor["pressed"], true);
   EXPECT_TRUE(LogShows({"\"request\":\"ptz\"", "\"command\":0,\"enabled\":1"}));
-  page.SendText(
-      json{{"op", "mouse"}, {"control", c}, {"type", "up"}, {"x", kWidth / 2}, {"y", 5}}.dump());
+  mouse("up", kWidth / 2, 5);
   EXPECT_TRUE(LogShows({"\"request\":\"ptz\"", "\"command\":0,\"enabled\":0"}));
+  mouse("move", kWidth / 2, kHeight / 2);
+  do {
+    cursor = next_cursor();
+  } while (cursor.is_object() && cursor["direction"] != 0);
+  EXPECT_EQ(cursor["direction"], 0) << cursor;
 
   // A snapshot and a recording land in the output folder and download.
   const json snapshot = page.Request({{"op", "snapshot"}, {"control", c}});

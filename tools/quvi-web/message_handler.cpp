@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/cursor.h"
 #include "platform/gdi.h"
 #include "platform/window.h"
 #include "tools/quvi-web/member_table.h"
@@ -172,6 +173,7 @@ struct TMessageHandler::TControl {
   std::shared_ptr<TArrivalLog> Arrivals = std::make_shared<TArrivalLog>();
   std::filesystem::path RecordPath;  // while recording
   uint32_t Files = 0;
+  plat::TCursor CursorSent = plat::crDefault;  // the pointer's look the page was told last
 };
 
 TMessageHandler::TMessageHandler(const THostSettings& settings, std::shared_ptr<TPageOutbox> outbox,
@@ -432,6 +434,7 @@ void TMessageHandler::Mouse(TControl& control, const json& request, const json& 
                                (keys | control.Buttons) | (plat::WPARAM(uint16_t(notches)) << 16),
                                plat::MAKELPARAM(x, y));
   }
+  if (posted) pointer_control_ = control.Id;
   // Mouse input is answered only when it fails: a drag sends many.
   if (!posted) Fail(id, "the control's window takes no mouse input now");
 }
@@ -540,6 +543,7 @@ void TMessageHandler::OnEvent(TControl& control, int32_t dispid, const QuviVaria
 }
 
 void TMessageHandler::Flush(double now_ms) {
+  SendCursor();
   for (auto& [number, control] : controls_) {
     if (now_ms - control->LastSummaryMs < kSummaryIntervalMs) continue;
     uint64_t dropped = 0;
@@ -556,6 +560,22 @@ void TMessageHandler::Flush(double now_ms) {
     control->DroppedSeen = dropped;
     control->LastSummaryMs = now_ms;
   }
+}
+
+void TMessageHandler::SendCursor() {
+  auto it = controls_.find(pointer_control_);
+  if (it == controls_.end()) return;
+  TControl& control = *it->second;
+  // The control shows its direction cursors as the screen cursor (one in the process): the
+  // page of the control the pointer was last over is told when its look changes.
+  plat::TCursor cursor = plat::GetScreenCursor();
+  if (cursor < 0 || cursor > 16) cursor = plat::crDefault;
+  if (cursor == control.CursorSent) return;
+  control.CursorSent = cursor;
+  Send({{"event", "cursor"},
+        {"control", control.Id},
+        {"direction", cursor > 0 ? (cursor + 1) / 2 : 0},
+        {"pressed", cursor > 0 && cursor % 2 == 0}});
 }
 
 void TMessageHandler::Reply(const json& id, json fields) {

@@ -57,7 +57,8 @@ class TMessageHandler {
 
   // One text message of the page.
   void Handle(std::string_view text);
-  // Sends the data summaries that are due; called often by the user-interface loop.
+  // Sends the data summaries that are due and the pointer's look over a control when it
+  // changed; called often by the user-interface loop.
   void Flush(double now_ms);
   size_t ControlCount() const { return controls_.size(); }
 
@@ -79,6 +80,7 @@ class TMessageHandler {
   void Snapshot(TControl& control, const json& id);
   void Record(TControl& control, const json& request, const json& id);
 
+  void SendCursor();
   void OnEvent(TControl& control, int32_t dispid, const QuviVariant* args, uint32_t count);
   static void EventSink(void* user, int32_t dispid, const QuviVariant* args, uint32_t count);
   void Destroy(TControl& control);
@@ -93,6 +95,7 @@ class TMessageHandler {
   TPictureFeed* pictures_;
   TDownloads* downloads_;
   std::map<uint32_t, std::unique_ptr<TControl>> controls_;
+  uint32_t pointer_control_ = 0;  // the control the last mouse input went to
 };
 
 }  // namespace quvi_web

@@ -61,6 +61,9 @@ const kPolled = [
 ];
 
 const kLogLines = 300;
+// The control's cursor directions (1-8: the 3 x 3 grid without its centre, row by row) as the
+// names the style sheet gives CSS cursors.
+const kCursorDirections = ['', 'nw', 'n', 'ne', 'w', 'e', 'sw', 's', 'se'];
 
 function element(tag, props = {}, children = []) {
   const e = document.createElement(tag);
@@ -593,6 +596,11 @@ export class View {
         this.note('video: codec ' + args.aCodec + ', ' + args.aWidth + ' x ' + args.aHeight);
         this.statValues.get('Video').textContent =
             args.aWidth + ' x ' + args.aHeight + ' (codec ' + args.aCodec + ')';
+        break;
+      case 'cursor':
+        // The control's direction cursor over the middle of an edge (cursor PTZ), as a CSS
+        // cursor; none: the screen's own (CSS) look.
+        this.screen.dataset.direction = kCursorDirections[message.direction] || '';
         break;
       case 'released':
         this.note('the server ended this control', 'error');

@@ -192,8 +192,17 @@ test(
       // Cursor PTZ: pressing at the middle of the picture's top edge moves the camera up.
       await panel(page, 0).locator('input[name="CursorCtrl"]').check();
       const box = await tile(page, 0).locator('canvas').boundingBox();
+      // The pointer shows the direction there, as the control's cursor does.
+      const cursor = () =>
+          tile(page, 0).locator('canvas').evaluate((c) => getComputedStyle(c).cursor);
       await page.mouse.move(box.x + box.width / 2, box.y + 0.05 * box.height, {steps: 3});
+      await waitFor('the up cursor over the top edge', async () => (await cursor()) === 'n-resize');
       assert.deepEqual(await pressAndRelease(), [[0, 1, 0], [0, 0, 0]]);
+      await page.mouse.move(box.x + 0.97 * box.width, box.y + box.height / 2, {steps: 3});
+      await waitFor(
+          'the right cursor over the right edge', async () => (await cursor()) === 'e-resize');
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2, {steps: 3});
+      await waitFor('the plain cursor in the middle', async () => (await cursor()) === 'move');
       await panel(page, 0).locator('input[name="CursorCtrl"]').uncheck();
     });
 
