@@ -343,3 +343,30 @@ test('four views play four channels at once', async () => {
     await four.context().close();
   }
 });
+
+test(
+    'the server ends cleanly when stopped while a page is connected and its views play',
+    async () => {
+      const outDir = path.join(dir, 'out-stopped');
+      fs.mkdirSync(outDir);
+      const other =
+          await startQuviWeb({streamPort: streamsim.port, outDir, env: {QELDSOUND_SINK: 'null'}});
+      const busy = await openPage(browser, other.url, {views: 4});
+      try {
+        for (let i = 0; i < 2; i++) await tile(busy, i).locator('button.play').click();
+        await waitFor('pictures in both views', async () => {
+          for (let i = 0; i < 2; i++) {
+            if ((await readCanvas(busy, i)).drawn < 5) return false;
+          }
+          return true;
+        }, 30000);
+        // SIGTERM with the socket open, controls playing and pictures on their way; stop() throws
+        // on any exit status but 0 and on a sanitizer's report.
+        await other.stop();
+      } finally {
+        if (other.process.exitCode === null && other.process.signalCode === null) {
+          other.process.kill('SIGKILL');
+        }
+        await busy.context().close();
+      }
+    });
