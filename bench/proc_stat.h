@@ -1,11 +1,13 @@
-// CPU time read from a /proc stat file (a process's or a thread's), for the benchmarks that
-// share out a run's CPU among threads or processes. Any thread; owns nothing.
+// CPU time read from /proc (a process's or a thread's), for the benchmarks that share out a
+// run's CPU among threads or processes. Any thread; owns nothing.
 #pragma once
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -31,6 +33,30 @@ inline bool ReadStatCpu(const std::string& path, double* seconds, std::string* n
   }
   *seconds = static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
   return true;
+}
+
+// CPU seconds of this process's threads summed by thread name, "main" for its first thread.
+// Nanoseconds from schedstat where the kernel keeps them (clock ticks are too coarse to share
+// out a few hundred pictures), else the stat file's ticks.
+inline std::map<std::string, double> ThreadCpuSecondsByName() {
+  std::map<std::string, double> names;
+  const std::string main_tid = std::to_string(getpid());
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return names;
+  while (dirent* e = readdir(dir)) {
+    const std::string tid = e->d_name;
+    if (tid[0] == '.') continue;
+    const std::string task = "/proc/self/task/" + tid;
+    double seconds = 0;
+    std::string name;
+    if (!ReadStatCpu(task + "/stat", &seconds, &name)) continue;
+    std::ifstream schedstat(task + "/schedstat");
+    unsigned long long on_cpu_ns = 0;
+    if (schedstat >> on_cpu_ns) seconds = static_cast<double>(on_cpu_ns) / 1e9;
+    names[tid == main_tid ? std::string("main") : name] += seconds;
+  }
+  closedir(dir);
+  return names;
 }
 
 }  // namespace bench_support
