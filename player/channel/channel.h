@@ -128,7 +128,8 @@ class TChannel {
   bool PlayStep();
   // The background play thread's wait after a step that fed nothing: a live channel waits
   // until its next frame is due or anything that could let a frame through happens (a frame
-  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs; a record file 1 ms.
+  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs while frames are buffered and
+  // without a limit while none are (an arrival wakes it); a record file 1 ms.
   void WaitForPlayWork();
   static constexpr uint32_t kLiveIdleWaitMs = 20;
 

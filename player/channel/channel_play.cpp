@@ -139,10 +139,16 @@ void TChannel::WaitForPlayWork() {
 }
 
 bool TChannel::LiveStep() {
-  if (!frame_list_.Exists() || !playing_ || (paused_ && !single_step_)) return false;
+  if (!frame_list_.Exists()) {
+    // Nothing buffered: the first frame to wait wakes the thread as it is appended.
+    play_idle_ms_ = plat::INFINITE;
+    return false;
+  }
+  if (!playing_ || (paused_ && !single_step_)) return false;
   if (!TakeFrame()) {
-    // A frame freed while waiting for a key frame: the next may be waiting already.
-    if (frame_list_.Count() > 0) play_idle_ms_ = 0;
+    // A frame freed while waiting for a key frame: the next may be waiting already. An empty
+    // list is filled by an arrival, which wakes the thread: no reason to look before.
+    play_idle_ms_ = frame_list_.Count() > 0 ? 0 : plat::INFINITE;
     return false;
   }
   bool feed = false;
