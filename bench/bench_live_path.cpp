@@ -11,7 +11,8 @@
 // feed through the proxy into the library), "pace_us" (the library's live pacing thread:
 // buffer and hand to the decoder), "vdec_us" (the decoding thread: decode, copy into the
 // frame buffer, callbacks, draw), "main_us" (this thread, waiting) and "other_us"; with
-// "copy_draw_us" = vdec_us - baseline as the estimate of the copy and draw step.
+// "copy_draw_us" = vdec_us - baseline as the estimate of the copy and draw step, and
+// "sleeps": the times a thread of the process went to sleep, per picture (each costs a wake).
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -153,10 +154,12 @@ void BM_LivePath(benchmark::State& state, const std::string& stream_name) {
   const int64_t drawn_start = g_drawn.load();
   const double cpu_start = ProcessCpuSeconds();
   const auto stages_start = StageCpuSeconds();
+  const double sleeps_start = bench_support::ProcessThreadSleeps();
   bool drawn = true;
   for (auto _ : state) drawn = WaitForPictures(kPictures, std::chrono::seconds(kPictures / 5));
   const double cpu = ProcessCpuSeconds() - cpu_start;
   const auto stages = StageCpuSeconds();
+  const double sleeps = bench_support::ProcessThreadSleeps() - sleeps_start;
   const double pictures = static_cast<double>(g_drawn.load() - drawn_start);
   finish();
   if (!drawn) return state.SkipWithError("the view stopped drawing");
@@ -175,6 +178,7 @@ void BM_LivePath(benchmark::State& state, const std::string& stream_name) {
     staged += seconds * 1e6 / pictures;
   }
   state.counters["other_us"] = us - staged;
+  state.counters["sleeps"] = sleeps / pictures;
   const auto baseline = g_baseline_us.find(stream_name);
   if (baseline != g_baseline_us.end()) {
     state.counters["ratio"] = baseline->second / us;

@@ -59,4 +59,23 @@ inline std::map<std::string, double> ThreadCpuSecondsByName() {
   return names;
 }
 
+// Times this process's threads have gone to sleep of their own accord (waits, blocking
+// reads), summed over the threads present.
+inline double ProcessThreadSleeps() {
+  double sleeps = 0;
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return sleeps;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream status(std::string("/proc/self/task/") + e->d_name + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+        sleeps += std::stod(line.substr(line.find(':') + 1));
+      }
+    }
+  }
+  closedir(dir);
+  return sleeps;
+}
+
 }  // namespace bench_support
