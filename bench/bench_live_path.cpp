@@ -12,7 +12,8 @@
 // buffer and hand to the decoder), "vdec_us" (the decoding thread: decode, copy into the
 // frame buffer, callbacks, draw), "main_us" (this thread, waiting) and "other_us"; with
 // "copy_draw_us" = vdec_us - baseline as the estimate of the copy and draw step, and
-// "sleeps": the times a thread of the process went to sleep, per picture (each costs a wake).
+// "<stage>_sleeps" and "sleeps" (all stages): the times a thread went to sleep per picture,
+// each of which costs a wake.
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -69,10 +70,12 @@ std::string Stage(const std::string& thread_name) {
   return "other";
 }
 
-std::map<std::string, double> StageCpuSeconds() {
-  std::map<std::string, double> stages;
-  for (const auto& [name, seconds] : bench_support::ThreadCpuSecondsByName())
-    stages[Stage(name)] += seconds;
+std::map<std::string, bench_support::TThreadFigures> StageFigures() {
+  std::map<std::string, bench_support::TThreadFigures> stages;
+  for (const auto& [name, figures] : bench_support::ThreadFiguresByName()) {
+    stages[Stage(name)].CpuSeconds += figures.CpuSeconds;
+    stages[Stage(name)].Sleeps += figures.Sleeps;
+  }
   return stages;
 }
 
@@ -153,13 +156,11 @@ void BM_LivePath(benchmark::State& state, const std::string& stream_name) {
 
   const int64_t drawn_start = g_drawn.load();
   const double cpu_start = ProcessCpuSeconds();
-  const auto stages_start = StageCpuSeconds();
-  const double sleeps_start = bench_support::ProcessThreadSleeps();
+  auto stages_start = StageFigures();
   bool drawn = true;
   for (auto _ : state) drawn = WaitForPictures(kPictures, std::chrono::seconds(kPictures / 5));
   const double cpu = ProcessCpuSeconds() - cpu_start;
-  const auto stages = StageCpuSeconds();
-  const double sleeps = bench_support::ProcessThreadSleeps() - sleeps_start;
+  auto stages = StageFigures();
   const double pictures = static_cast<double>(g_drawn.load() - drawn_start);
   finish();
   if (!drawn) return state.SkipWithError("the view stopped drawing");
@@ -167,17 +168,19 @@ void BM_LivePath(benchmark::State& state, const std::string& stream_name) {
   const double us = cpu * 1e6 / pictures;
   state.counters["cpu_us"] = us;
   state.counters["pictures"] = pictures;
-  double staged = 0;
+  double staged_us = 0;
+  double sleeps = 0;
   for (const char* stage : {"recv", "feed", "pace", "vdec", "main"}) {
-    const auto before = stages_start.find(stage);
-    const auto after = stages.find(stage);
-    const double seconds = after == stages.end()          ? 0
-                           : before == stages_start.end() ? after->second
-                                                          : after->second - before->second;
-    state.counters[std::string(stage) + "_us"] = seconds * 1e6 / pictures;
-    staged += seconds * 1e6 / pictures;
+    // A stage's threads all live through the run: they started with the view.
+    bench_support::TThreadFigures spent = stages[stage];
+    spent.CpuSeconds -= stages_start[stage].CpuSeconds;
+    spent.Sleeps -= stages_start[stage].Sleeps;
+    state.counters[std::string(stage) + "_us"] = spent.CpuSeconds * 1e6 / pictures;
+    state.counters[std::string(stage) + "_sleeps"] = spent.Sleeps / pictures;
+    staged_us += spent.CpuSeconds * 1e6 / pictures;
+    sleeps += spent.Sleeps;
   }
-  state.counters["other_us"] = us - staged;
+  state.counters["other_us"] = us - staged_us;
   state.counters["sleeps"] = sleeps / pictures;
   const auto baseline = g_baseline_us.find(stream_name);
   if (baseline != g_baseline_us.end()) {

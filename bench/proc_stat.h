@@ -35,11 +35,18 @@ inline bool ReadStatCpu(const std::string& path, double* seconds, std::string* n
   return true;
 }
 
-// CPU seconds of this process's threads summed by thread name, "main" for its first thread.
-// Nanoseconds from schedstat where the kernel keeps them (clock ticks are too coarse to share
-// out a few hundred pictures), else the stat file's ticks.
-inline std::map<std::string, double> ThreadCpuSecondsByName() {
-  std::map<std::string, double> names;
+// What a thread (or the threads of one name) has spent: CPU seconds, and the times it went to
+// sleep of its own accord (waits, blocking reads), each of which costs a wake.
+struct TThreadFigures {
+  double CpuSeconds = 0;
+  double Sleeps = 0;
+};
+
+// The figures of this process's threads summed by thread name, "main" for its first thread.
+// CPU in nanoseconds from schedstat where the kernel keeps them (clock ticks are too coarse to
+// share out a few hundred pictures), else the stat file's ticks.
+inline std::map<std::string, TThreadFigures> ThreadFiguresByName() {
+  std::map<std::string, TThreadFigures> names;
   const std::string main_tid = std::to_string(getpid());
   DIR* dir = opendir("/proc/self/task");
   if (dir == nullptr) return names;
@@ -47,35 +54,24 @@ inline std::map<std::string, double> ThreadCpuSecondsByName() {
     const std::string tid = e->d_name;
     if (tid[0] == '.') continue;
     const std::string task = "/proc/self/task/" + tid;
-    double seconds = 0;
+    TThreadFigures figures;
     std::string name;
-    if (!ReadStatCpu(task + "/stat", &seconds, &name)) continue;
+    if (!ReadStatCpu(task + "/stat", &figures.CpuSeconds, &name)) continue;
     std::ifstream schedstat(task + "/schedstat");
     unsigned long long on_cpu_ns = 0;
-    if (schedstat >> on_cpu_ns) seconds = static_cast<double>(on_cpu_ns) / 1e9;
-    names[tid == main_tid ? std::string("main") : name] += seconds;
+    if (schedstat >> on_cpu_ns) figures.CpuSeconds = static_cast<double>(on_cpu_ns) / 1e9;
+    std::ifstream status(task + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+        figures.Sleeps = std::stod(line.substr(line.find(':') + 1));
+      }
+    }
+    TThreadFigures& sum = names[tid == main_tid ? std::string("main") : name];
+    sum.CpuSeconds += figures.CpuSeconds;
+    sum.Sleeps += figures.Sleeps;
   }
   closedir(dir);
   return names;
-}
-
-// Times this process's threads have gone to sleep of their own accord (waits, blocking
-// reads), summed over the threads present.
-inline double ProcessThreadSleeps() {
-  double sleeps = 0;
-  DIR* dir = opendir("/proc/self/task");
-  if (dir == nullptr) return sleeps;
-  while (dirent* e = readdir(dir)) {
-    if (e->d_name[0] == '.') continue;
-    std::ifstream status(std::string("/proc/self/task/") + e->d_name + "/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
-        sleeps += std::stod(line.substr(line.find(':') + 1));
-      }
-    }
-  }
-  closedir(dir);
-  return sleeps;
 }
 
 }  // namespace bench_support
