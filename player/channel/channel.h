@@ -128,11 +128,12 @@ class TChannel {
   // One step of the background play thread; true when it fed a frame.
   bool PlayStep();
   // The background play thread's wait after a step that fed nothing: a live channel waits
-  // until its next frame is due or anything that could let a frame through happens (a frame
-  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs while frames are buffered and
-  // without a limit while none are (an arrival wakes it); a record file 1 ms.
+  // until its next frame is due or anything that could let a frame through happens (pause,
+  // step, speed, stop, and a frame arriving while none is buffered), at most kLiveIdleWaitMs
+  // while frames are buffered (a frame waiting for its time is looked at once, when due, at
+  // the usual rates) and without a limit while none are; a record file 1 ms.
   void WaitForPlayWork();
-  static constexpr uint32_t kLiveIdleWaitMs = 20;
+  static constexpr uint32_t kLiveIdleWaitMs = 100;
 
   // --- State read by the other parts of the channel and by tests ---
   EStreamState StreamState() const { return stream_state_.load(); }
