@@ -29,17 +29,16 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/proc_stat.h"
+#include "bench/record_stream.h"
 #include "modules/vdec/test_stream_encoder.h"
 #include "modules/vdec/vdec.h"
 #include "tools/common/streamsim_process.h"
-#include "tools/recmake/record_file_reader.h"
 #include "tools/recmake/video_rate.h"
 #include "viewer/control/quvi_host.h"
 #include "viewer/player/player_binding.h"
@@ -162,39 +161,10 @@ int Cores() {
   return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
 }
 
-// ---- The record file ----
-
-// Makes the stream file with recmake unless it is there already; returns its path.
-std::string MakeRecord(const TOptions& o) {
-  std::filesystem::create_directories(o.DataDir);
-  const std::string path = o.DataDir + "/live_d1_" + std::to_string(o.BitrateKbit) + "k_d" +
-                           std::to_string(o.Detail) + ".rec";
-  if (std::filesystem::exists(path)) return path;
-  const std::string command = std::string(RECMAKE_EXE) +
-                              " -q --generate --size 704x576 --fps 25 --gop 50 --threads 1"
-                              " --duration 20 -a g711u --bitrate " +
-                              std::to_string(o.BitrateKbit) + " --detail " +
-                              std::to_string(o.Detail) + " -o " + path + ".part";
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "recmake failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-  std::filesystem::rename(path + ".part", path);
-  return path;
-}
-
 // ---- The ceiling: bare decoding ----
 
 double BareDecodeFps(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  recmake::TRecordFileReader reader(in);
-  vdec::testing::TEncodedStream stream;
-  recmake::TRecordFrame frame;
-  while (reader.Next(frame) == recmake::TRecordFileReader::EResult::Frame) {
-    if (frame.IsVideo()) stream.frames.push_back(frame.Payload);
-  }
-  stream.width = 704;
-  stream.height = 576;
+  const vdec::testing::TEncodedStream stream = bench_support::RecordVideo(path, 704, 576);
   av_log_set_level(AV_LOG_ERROR);
   // Twice through, the best pass counts: another program's burst should not lower the ceiling.
   double best = 0;
@@ -394,7 +364,9 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   viewer::SetPlayerProxyModuleName(ZRPLAYPROXY_PATH);
 
-  const std::string record = MakeRecord(o);
+  const std::string record =
+      bench_support::MakeRecorderStream(RECMAKE_EXE, o.DataDir, o.BitrateKbit, o.Detail);
+  if (record.empty()) return 1;
   const double kbit = recmake::RecordFileVideoKbit(record);
   std::printf("record: %s, 704x576 25 fps GOP 50 G.711, video %.0f kbit/s (asked %d)\n",
               record.c_str(), kbit, o.BitrateKbit);

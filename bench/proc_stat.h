@@ -1,11 +1,13 @@
-// CPU time read from a /proc stat file (a process's or a thread's), for the benchmarks that
-// share out a run's CPU among threads or processes. Any thread; owns nothing.
+// CPU time read from /proc (a process's or a thread's), for the benchmarks that share out a
+// run's CPU among threads or processes. Any thread; owns nothing.
 #pragma once
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -42,6 +44,43 @@ inline bool ReadSchedstatRuntime(const std::string& path, double* seconds) {
   if (!(schedstat >> ns)) return false;
   *seconds = static_cast<double>(ns) / 1e9;
   return true;
+}
+
+// What a thread (or the threads of one name) has spent: CPU seconds, and the times it went to
+// sleep of its own accord (waits, blocking reads), each of which costs a wake.
+struct TThreadFigures {
+  double CpuSeconds = 0;
+  double Sleeps = 0;
+};
+
+// The figures of this process's threads summed by thread name, "main" for its first thread.
+// CPU in nanoseconds from schedstat where the kernel keeps them (clock ticks are too coarse to
+// share out a few hundred pictures), else the stat file's ticks.
+inline std::map<std::string, TThreadFigures> ThreadFiguresByName() {
+  std::map<std::string, TThreadFigures> names;
+  const std::string main_tid = std::to_string(getpid());
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return names;
+  while (dirent* e = readdir(dir)) {
+    const std::string tid = e->d_name;
+    if (tid[0] == '.') continue;
+    const std::string task = "/proc/self/task/" + tid;
+    TThreadFigures figures;
+    std::string name;
+    if (!ReadStatCpu(task + "/stat", &figures.CpuSeconds, &name)) continue;
+    ReadSchedstatRuntime(task + "/schedstat", &figures.CpuSeconds);
+    std::ifstream status(task + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+        figures.Sleeps = std::stod(line.substr(line.find(':') + 1));
+      }
+    }
+    TThreadFigures& sum = names[tid == main_tid ? std::string("main") : name];
+    sum.CpuSeconds += figures.CpuSeconds;
+    sum.Sleeps += figures.Sleeps;
+  }
+  closedir(dir);
+  return names;
 }
 
 }  // namespace bench_support

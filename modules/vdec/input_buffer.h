@@ -39,6 +39,7 @@ class TInputBuffer {
   size_t capacity_ = 0;
   size_t used_ = 0;
   bool cancelled_ = false;
+  int waiting_ = 0;  // Pops waiting for a block
 };
 
 }  // namespace vdec

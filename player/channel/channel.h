@@ -32,6 +32,7 @@
 #include "player/channel/frame_list.h"
 #include "player/channel/frame_timing.h"
 #include "player/channel/picture_drawer.h"
+#include "player/channel/play_signal.h"
 #include "player/channel/record_file_pacer.h"
 #include "player/channel/show_gate.h"
 #include "player/media/video_decoder.h"
@@ -127,10 +128,12 @@ class TChannel {
   // One step of the background play thread; true when it fed a frame.
   bool PlayStep();
   // The background play thread's wait after a step that fed nothing: a live channel waits
-  // until its next frame is due or anything that could let a frame through happens (a frame
-  // arrives, pause, step, speed, stop), at most kLiveIdleWaitMs; a record file 1 ms.
+  // until its next frame is due or anything that could let a frame through happens (pause,
+  // step, speed, stop, and a frame arriving while none is buffered), at most kLiveIdleWaitMs
+  // while frames are buffered (a frame waiting for its time is looked at once, when due, at
+  // the usual rates) and without a limit while none are; a record file 1 ms.
   void WaitForPlayWork();
-  static constexpr uint32_t kLiveIdleWaitMs = 20;
+  static constexpr uint32_t kLiveIdleWaitMs = 100;
 
   // --- State read by the other parts of the channel and by tests ---
   EStreamState StreamState() const { return stream_state_.load(); }
@@ -242,6 +245,8 @@ class TChannel {
                       uint32_t started_tick, int32_t failures) const;
   void FreeBufferedFrames();
   bool LiveStep();
+  // Asks for a wait until the next arrival, or for none when a frame came meanwhile; false.
+  bool WaitForArrival();
   void StartBgPlayThread();
   void StopBgPlayThread();
   // Record file play (channel_file.cpp); the *Locked ones run under file_lock_.
@@ -343,8 +348,10 @@ class TChannel {
   std::atomic<TTickSource> tick_source_{&plat::GetTickCount};
   std::atomic<uint64_t> play_steps_{0};
   // Set for the background play thread whenever a frame may have become playable.
-  plat::TEvent play_work_;
+  TPlaySignal play_work_;
   std::atomic<uint32_t> play_idle_ms_{1};  // the wait the last step asked for
+  // Raised while the live step waits for a frame to arrive with nothing buffered.
+  std::atomic<bool> waiting_for_arrival_{false};
   // --- Sound (channel_audio.cpp) ---
   // Whether an audio frame is decoded at all (audio enabled, not paused, and sound open at
   // normal speed or a decode callback set).

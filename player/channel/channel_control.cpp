@@ -10,7 +10,7 @@ int32_t TChannel::Pause(int32_t pause) {
   paused_ = pause != 0;
   single_step_ = false;
   const bool r = decoder_.Pause(vendor_port_, flag != 0);
-  play_work_.Set();
+  play_work_.Signal();
   log_.WriteF("pause(%u)=%d", flag, r ? 1 : 0);
   return r ? 1 : 0;
 }
@@ -19,7 +19,7 @@ int32_t TChannel::SetPlaySpeed(int32_t old_level, int32_t new_level) {
   if (old_level != new_level) {
     speed_level_ = new_level;
     live_delay_factor_ = LiveDelayFactor(new_level);
-    play_work_.Set();
+    play_work_.Signal();
     log_.WriteF("set play speed(old=%d, new=%d)=1", old_level, new_level);
   }
   return 1;
@@ -30,7 +30,7 @@ int32_t TChannel::Fast() {
   if (level < kFastestSpeedLevel) {
     speed_level_ = level + 1;
     live_delay_factor_ = LiveDelayFactor(level + 1);
-    play_work_.Set();
+    play_work_.Signal();
     decoder_.Fast(vendor_port_);
     log_.WriteF("fast=1, speed=%d", level + 1);
   }
@@ -43,7 +43,7 @@ int32_t TChannel::Slow() {
   if (level > kSlowestSpeedLevel) {
     speed_level_ = level - 1;
     live_delay_factor_ = LiveDelayFactor(level - 1);
-    play_work_.Set();
+    play_work_.Signal();
     decoder_.Slow(vendor_port_);
     log_.WriteF("set slow=1, speed=%d", level - 1);
   }
@@ -69,7 +69,7 @@ int32_t TChannel::OneByOneForward() {
     paused_ = true;
     single_step_ = true;
     step_pending_ = true;
-    play_work_.Set();
+    play_work_.Signal();
   }
   log_.WriteF("one by one=%d", r);
   return r;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -155,6 +156,31 @@ TEST_F(ChannelControlTest, LiveSingleStepLetsExactlyOneBufferedFrameThroughPerCa
   }
   // They went in capture order: the last one fed is the third of the list.
   EXPECT_EQ(channel->Timing().LastFrameTime(), UnixToDateTime(first.seconds, 120000));
+}
+
+TEST_F(ChannelControlTest, ArrivalsDoNotWakeAPlayThreadWaitingForAnEarlierFrame) {
+  auto channel = MakeChannel(true);
+  ASSERT_EQ(channel->Play(0), 1);
+  clock_.Set(5000);  // the clock stands still: the second frame never becomes due
+  const TBlockSpec first{.type = 2};
+  ASSERT_EQ(Input(*channel, first), 1);  // through the gate at once
+  ASSERT_EQ(Input(*channel, At(first, 40)), 1);
+  ASSERT_TRUE(TPlayClock::WaitSteps(*channel));
+  // The thread looks at the waiting frame when it is due (40 ms from the last shown, by the
+  // clock that stands still) or every kLiveIdleWaitMs; frames arriving behind it cannot go
+  // first, so they must not wake it one by one (that would be a step each).
+  const uint64_t steps_before = channel->PlaySteps();
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 2; i <= 9; ++i) {
+    ASSERT_EQ(Input(*channel, At(first, 40 * i)), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  EXPECT_LE(channel->PlaySteps() - steps_before,
+            static_cast<uint64_t>(ms) / std::min<uint32_t>(40, TChannel::kLiveIdleWaitMs) + 2);
+  EXPECT_EQ(decoder_.Inputs().size(), 1u);
 }
 
 }  // namespace

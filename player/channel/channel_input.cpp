@@ -79,7 +79,9 @@ int32_t TChannel::InputData(const uint8_t* block, int32_t size) {
       // A stop while waiting has freed the list; the frame is not kept for a later run.
       if (playing_) {
         frame_list_.Append(std::move(frame));
-        play_work_.Set();
+        // Only a thread with nothing to do needs waking: one waiting for an earlier frame's
+        // time takes this one after it.
+        if (waiting_for_arrival_) play_work_.Signal();
       }
       return 1;
     }

@@ -117,7 +117,7 @@ void TChannel::StopBgPlayThread() {
   if (!bg_thread_) return;
   log_.Write("stop play thread-->");
   bg_thread_->Terminate();
-  play_work_.Set();
+  play_work_.Signal();
   bg_thread_->WaitFor();
   bg_thread_.reset();
   log_.Write("stop play thread<--");
@@ -129,22 +129,35 @@ bool TChannel::PlayStep() {
     std::atomic<uint64_t>& steps;
     ~TCount() { ++steps; }
   } count{play_steps_};
+  waiting_for_arrival_ = false;
   play_idle_ms_ = buffer_on_live_ ? kLiveIdleWaitMs : 1;
   return buffer_on_live_ ? LiveStep() : RecordFileStep(tick_source_.load()());
 }
 
 void TChannel::WaitForPlayWork() {
   const uint32_t ms = play_idle_ms_;
-  if (ms > 0) play_work_.WaitFor(ms);
+  if (ms > 0) play_work_.Wait(ms);
+}
+
+bool TChannel::WaitForArrival() {
+  // Raised before the list is looked at again: a frame appended meanwhile is either seen here
+  // or its arrival sees the flag and wakes the thread.
+  waiting_for_arrival_ = true;
+  if (frame_list_.Count() > 0) {
+    waiting_for_arrival_ = false;
+    play_idle_ms_ = 0;
+  } else {
+    play_idle_ms_ = TPlaySignal::kNoTimeLimit;
+  }
+  return false;
 }
 
 bool TChannel::LiveStep() {
-  if (!frame_list_.Exists() || !playing_ || (paused_ && !single_step_)) return false;
-  if (!TakeFrame()) {
-    // A frame freed while waiting for a key frame: the next may be waiting already.
-    if (frame_list_.Count() > 0) play_idle_ms_ = 0;
-    return false;
-  }
+  // Nothing buffered yet: the first frame that has to wait wakes the thread.
+  if (!frame_list_.Exists()) return WaitForArrival();
+  if (!playing_ || (paused_ && !single_step_)) return false;
+  // A frame freed while waiting for a key frame: the next may be waiting already.
+  if (!TakeFrame()) return WaitForArrival();
   bool feed = false;
   if (single_step_) {
     feed = step_pending_.exchange(false);

@@ -152,6 +152,7 @@ int32_t TChannel::SetDecCallBack(ZR_DEC_CALLBACK callback) {
   if (callback != nullptr) {
     // The caller takes every picture as it is decoded; buffering would only delay them.
     buffer_on_live_ = false;
+    play_work_.Signal();  // the background thread may be idle without a time limit
     log_.Write("set dec callback");
   } else {
     log_.Write("clear dec callback");

@@ -88,7 +88,10 @@ int32_t TGeneralQueue::Put(void* item, int32_t tag, int32_t timeout_ms) {
   write_index_ = Advance(write_index_);
   slots_[write_index_] = TSlot{item, tag};
   SetHeld(Held() + 1);
-  if (waiting_readers_ > 0) data_cv_.notify_one();
+  // Woken after the lock is let go, so that the reader does not wake only to wait for it.
+  const bool wake = waiting_readers_ > 0;
+  lock.unlock();
+  if (wake) data_cv_.notify_one();
   return kQueueOk;
 }
 
@@ -113,7 +116,9 @@ int32_t TGeneralQueue::Get(void*& item, int32_t& tag, int32_t timeout_ms) {
   tag = slot.tag;
   slot = TSlot{};
   SetHeld(Held() - 1);
-  if (waiting_writers_ > 0) space_cv_.notify_one();
+  const bool wake = waiting_writers_ > 0;
+  lock.unlock();
+  if (wake) space_cv_.notify_one();
   return item == nullptr ? kQueueInvalidItem : kQueueOk;
 }
 

@@ -1,5 +1,7 @@
 #include "viewer/pipeline/connection_thread.h"
 
+#include <pthread.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +131,8 @@ bool TConnectionThread::PlayerActive() const {
 // ---- Cycles ----
 
 void TConnectionThread::Execute() {
+  // Named so that profiles and the process's thread list tell the receiving stage apart.
+  pthread_setname_np(pthread_self(), "view-recv");
   while (!Terminated()) {
     bool end = false;
     RunLogged([&] { end = RunCycle(); });
