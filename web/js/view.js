@@ -602,15 +602,6 @@ export class View {
         // cursor; none: the screen's own (CSS) look.
         this.screen.dataset.direction = kCursorDirections[message.direction] || '';
         break;
-      case 'released':
-        this.note('the server ended this control', 'error');
-        this.host.forget(this.control);
-        this.control = null;
-        this.playing = false;
-        this.stopPolling();
-        this.setState('ended');
-        this.setBusy(true);
-        break;
       default:
         this.note(message.event + (Object.keys(args).length ? ' ' + JSON.stringify(args) : ''));
     }
