@@ -87,7 +87,8 @@ class TDirectEncoder {
     y_.resize(size_t(w) * h);
     u_.resize(size_t(w / 2) * (h / 2));
     v_.resize(u_.size());
-    libyuv::ARGBToI420(surface, w * 4, y_.data(), w, u_.data(), w / 2, v_.data(), w / 2, w, h);
+    // Full range, as JPEG wants and the host converts.
+    libyuv::ARGBToJ420(surface, w * 4, y_.data(), w, u_.data(), w / 2, v_.data(), w / 2, w, h);
     const unsigned char* planes[3] = {y_.data(), u_.data(), v_.data()};
     const int strides[3] = {w, w / 2, w / 2};
     unsigned char* jpeg = nullptr;
