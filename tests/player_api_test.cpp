@@ -22,6 +22,7 @@ extern "C" {
 }
 
 #include "tests/support/exported_symbols.h"
+#include "tests/support/wait_until.h"
 #include "tools/common/player_library.h"
 
 namespace {
@@ -461,7 +462,7 @@ TEST_F(PlayerApiTest, UnloadWaitsForTheIndexThreadsOfOpenedFiles) {
         api.Zr_Play_Play(port, 0) != 1)
       std::_Exit(4);
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
   while (api.Zr_Play_GetCurrFrameNum(502) < 5) {
     if (std::chrono::steady_clock::now() > deadline) std::_Exit(5);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -26,6 +26,7 @@ extern "C" {
 #include <vector>
 
 #include "modules/vdec/test_stream_encoder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -473,13 +474,20 @@ TEST_F(VdecPortTest, JpegSnapshotDecodesBackToTheCurrentPicture) {
 TEST_F(VdecPortTest, StopWhileDecodingJoinsAndNoHookRunsAfterwards) {
   const auto stream = EncodeTestStream("libx264", 160, 128, 60);
   ASSERT_TRUE(stream.has_value());
-  log_.linger_ms = 3;
+  // Each picture after the first takes a while, so that one stop asked for while the first
+  // is inside leaves most of them undelivered even when the stopping thread starts late.
+  log_.linger_ms = 20;
   log_.SetGate(false);
   StartPlaying();
   FeedAll(*stream);
   ASSERT_TRUE(log_.WaitUntilInside());
 
-  TCallInThread stop([&] { return VDEC_Stop(port_); });
+  std::atomic<bool> stopping{false};
+  TCallInThread stop([&] {
+    stopping = true;
+    return VDEC_Stop(port_);
+  });
+  ASSERT_TRUE(quvi_test::WaitUntil([&] { return stopping.load(); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_FALSE(stop.Done()) << "stop waits for the running hook";
   log_.SetGate(true);

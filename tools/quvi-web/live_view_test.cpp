@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/common/streamsim_process.h"
 #include "tools/quvi-web/picture_encoder.h"
 #include "tools/quvi-web/test_client.h"
@@ -104,9 +105,9 @@ class LiveViewTest : public ::testing::Test {
     streamsim_.reset();
     ::unsetenv("QUVI_REGISTRY_FILE");
   }
-  // Waits for a line of streamsim's log holding every part, for up to 20 s.
+  // Waits for a line of streamsim's log holding every part (false when the hang guard passes).
   bool LogShows(const std::vector<std::string>& parts) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
     while (std::chrono::steady_clock::now() < deadline) {
       std::ifstream log(dir_.Path("streamsim.log"));
       for (std::string line; std::getline(log, line);) {
@@ -147,7 +148,7 @@ TEST_F(LiveViewTest, APageWatchesSteersAndRecordsALiveView) {
   std::vector<int> statuses;
   std::vector<TDecoded> video;
   uint32_t last_sequence = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
   while (video.size() < 10 && std::chrono::steady_clock::now() < deadline) {
     auto message = page.Read();
     ASSERT_TRUE(message);

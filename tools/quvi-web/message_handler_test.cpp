@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/quvi-web/variant_json.h"
 #include "viewer/control/testing/fake_control_window.h"
 
@@ -64,10 +65,10 @@ class MessageHandlerTest : public ::testing::Test {
     return Ask({{"op", "get"}, {"control", control}, {"name", name}})["value"];
   }
   // Pumps the thread's messages (where events arrive) until the page got a message that
-  // satisfies the condition, for up to 10 s.
+  // satisfies the condition (or the hang guard passed).
   std::vector<json> PumpUntil(const std::function<bool(const json&)>& wanted) {
     std::vector<json> seen;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
     while (std::chrono::steady_clock::now() < deadline) {
       QuviPumpMessages(10);
       handler_->Flush(NowMs() + 1000);

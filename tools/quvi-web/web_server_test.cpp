@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/support/test_files.h"
+#include "tests/support/wait_until.h"
 #include "tools/quvi-web/test_client.h"
 #include "tools/quvi-web/web_host.h"
 
@@ -175,13 +176,7 @@ TEST_F(WebServerTest, PagesBeyondTheLimitAreRefusedUntilOneLeaves) {
   }
   first.reset();
   // The server notices the close on its own time: try until the place is free.
-  bool opened = false;
-  for (int i = 0; i < 200 && !opened; ++i) {
-    TWsClient again(port_, ws);
-    opened = again.Connected();
-    if (!opened) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(opened);
+  EXPECT_TRUE(quvi_test::WaitUntil([&] { return TWsClient(port_, ws).Connected(); }));
 }
 
 TEST_F(WebServerTest, OversizedAndBinaryMessagesGetAnErrorAndTheSocketStaysUsable) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 
+#include "tests/support/wait_until.h"
 #include "tools/streamsim/sim_options.h"
 #include "tools/streamsim/test_support.h"
 #include "viewer/protocol/wire_format.h"
@@ -55,13 +56,14 @@ class TChild {
     close(err_);
   }
 
-  // The next line of standard output, waiting up to 20 s; "" at the end or on time-out.
+  // The next line of standard output; "" at the end or when the hang guard passes.
   std::string ReadLine() {
+    constexpr int kGuardMs = std::chrono::milliseconds(quvi_test::kHangGuard).count();
     std::string line;
     char c;
     while (true) {
       pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, 20000) != 1 || read(out_, &c, 1) != 1) return line;
+      if (poll(&p, 1, kGuardMs) != 1 || read(out_, &c, 1) != 1) return line;
       if (c == '\n') return line;
       line += c;
     }
@@ -74,11 +76,11 @@ class TChild {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   void Signal(int sig) { kill(pid_, sig); }
-  // Everything the stream holds until the program closes it, waiting at most 20 s.
+  // Everything the stream holds until the program closes it (or the hang guard passes).
   std::string Drain(int fd) {
     std::string text;
     char buf[4096];
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto until = std::chrono::steady_clock::now() + quvi_test::kHangGuard;
     while (std::chrono::steady_clock::now() < until) {
       pollfd p{fd, POLLIN, 0};
       if (poll(&p, 1, 1000) != 1) continue;

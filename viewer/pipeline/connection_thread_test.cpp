@@ -778,8 +778,9 @@ TEST_F(ConnectionThreadTest, AReconnectReadsWithTheShortReadTimeoutToo) {
   thread_->SetReadTimeout(300);
   thread_->CyclePauseSteps = 1;
   Start();
-  // With the socket layer's 10000 ms on the second connection this would not come in time.
-  ASSERT_TRUE(WaitUntilWithin([&] { return events_.Count("status:-7") >= 2; }, 8000));
+  // With the socket layer's 10000 ms on the second connection this would not come in time
+  // (the first read alone takes 300 ms).
+  ASSERT_TRUE(WaitUntilWithin([&] { return events_.Count("status:-7") >= 2; }, 10000));
   StopView();
   const std::vector<std::string> timeouts = events_.Of("timeout:");
   ASSERT_GE(timeouts.size(), 2u);
@@ -849,9 +850,11 @@ TEST_F(ConnectionThreadTest, StoppingEndsAPendingConnectWithinTheConnectWait) {
   TLoopbackListener listener(0);
   listener.FillAcceptQueue();
   thread_->HostPort = listener.Port();
-  thread_->SetConnectTimeout(1000);
+  // The stop must come while the connect still waits; the wait is long enough that a test
+  // thread held off the processor for a while still comes in time.
+  thread_->SetConnectTimeout(2000);
   Start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(WaitUntil([&] { return log_.Count("connect timeout=2000") == 1; }));
   StopView();
   EXPECT_TRUE(Statuses().empty());
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/wait_until.h"
 #include "viewer/protocol/exceptions.h"
 #include "viewer/protocol/loopback_peer.h"
 
@@ -145,12 +146,7 @@ TEST_F(ConnectedClient, SendBufferDeliversEverythingAndFailsQuietlyOnceThePeerIs
 
   peer_->Reset();
   // The reset reaches the client asynchronously; a send must then fail, never signal.
-  bool failed = false;
-  for (int i = 0; i < 200 && !failed; ++i) {
-    failed = !client_.SendBuffer("x", 1);
-    if (!failed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(failed);
+  EXPECT_TRUE(quvi_test::WaitUntil([&] { return !client_.SendBuffer("x", 1); }));
   EXPECT_EQ(client_.Send("x", 1), -1);
 }
 
@@ -283,21 +279,23 @@ class PendingConnect : public ::testing::Test {
   TKvTCPClientObj client_;
 };
 
+// A busy machine only makes a connect end later, so the lower bounds are exact and the upper
+// ones sit just below the wait an uncut time-out would give.
 TEST_F(PendingConnect, TimeoutBelowOneSecondFailsAtOnce) {
   client_.ConnectTimeout = 999;
   const auto start = Clock::now();
   EXPECT_FALSE(client_.Connect());
-  EXPECT_LT(ElapsedMs(start), 900);
+  EXPECT_LT(ElapsedMs(start), 990) << "waited the 999 ms instead of none";
   EXPECT_FALSE(client_.IsSocketOpen());
 }
 
 TEST_F(PendingConnect, TimeoutIsCutToWholeSeconds) {
-  client_.ConnectTimeout = 2500;
+  client_.ConnectTimeout = 2999;
   const auto start = Clock::now();
   EXPECT_FALSE(client_.Connect());
   const long elapsed = ElapsedMs(start);
-  EXPECT_GE(elapsed, 1950);
-  EXPECT_LT(elapsed, 2450);
+  EXPECT_GE(elapsed, 1999);
+  EXPECT_LT(elapsed, 2990) << "waited the 2999 ms instead of 2 s";
   EXPECT_FALSE(client_.IsSocketOpen());
 }
 
@@ -317,7 +315,7 @@ TEST_F(PendingConnect, AbortFromAnotherThreadEndsItAtOnce) {
   }
   connecting.join();
   EXPECT_FALSE(connected);
-  EXPECT_LT(ElapsedMs(start), 3000) << "instead of the 20 s connect wait";
+  EXPECT_LT(ElapsedMs(start), 10000) << "instead of the 20 s connect wait";
   EXPECT_FALSE(client_.Connected());
   EXPECT_FALSE(client_.IsSocketOpen());
   // The client is usable again.
