@@ -18,6 +18,8 @@ TChannel::TChannel(int32_t port, int32_t vendor_port, TVideoDecoder& decoder)
 
 TChannel::~TChannel() {
   Stop();
+  // A Stop racing the last Play may have returned before that Play started its thread.
+  StopBgPlayThread();
   ReleaseRecordFile();
 }
 

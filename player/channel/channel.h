@@ -113,7 +113,10 @@ class TChannel {
   int32_t SetDecCallBack(ZR_DEC_CALLBACK callback);
   int32_t SetDecCallBackEx(ZR_DEC_CALLBACK callback, ZR_USER user);
   int32_t SetDisplayCallBack(ZR_DISPLAY_CALLBACK callback);
-  bool HasBgPlayThread() const { return bg_thread_ != nullptr; }
+  bool HasBgPlayThread() {
+    std::lock_guard lock(run_lock_);
+    return bg_thread_ != nullptr;
+  }
   ZRDRAW_HANDLE RendererHandle() const { return drawer_.RendererHandle(); }
   plat::HDC DeviceContext() const { return drawer_.DeviceContext(); }
 
@@ -308,6 +311,10 @@ class TChannel {
 
   std::atomic<plat::HWND> window_{0};
   TShowGate show_gate_;
+  // Play and Stop come from any caller's thread (a host's callback may stop its port):
+  // bg_thread_ is set and taken under run_lock_, and Play raises playing_ under it too, so a
+  // Stop that sees the run started also finds its thread. Never held while a thread ends.
+  std::mutex run_lock_;
   std::unique_ptr<TBgPlayThread> bg_thread_;
 
   // The frame buffer (YV12 of the last picture), its used size and the drawer; the decode

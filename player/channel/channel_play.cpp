@@ -62,14 +62,16 @@ int32_t TChannel::Play(plat::HWND window) {
     std::lock_guard lock(callback_lock_);
     speed_level_ = dec_callback_ != nullptr ? 4 : 0;
   }
-  playing_ = true;
-
-  if ((StreamState() == ssRecordFile || buffer_on_live_) && !bg_thread_) {
-    try {
-      StartBgPlayThread();
-    } catch (const std::exception& e) {
-      log_.WriteF("create bg play thread failed, e=%s", e.what());
-      return 0;
+  {
+    std::lock_guard run(run_lock_);
+    playing_ = true;
+    if ((StreamState() == ssRecordFile || buffer_on_live_) && !bg_thread_) {
+      try {
+        StartBgPlayThread();
+      } catch (const std::exception& e) {
+        log_.WriteF("create bg play thread failed, e=%s", e.what());
+        return 0;
+      }
     }
   }
   log_.WriteF("play(wnd=0x%08llX)<---", Hex8(window));
@@ -114,12 +116,17 @@ void TChannel::StartBgPlayThread() {
 }
 
 void TChannel::StopBgPlayThread() {
-  if (!bg_thread_) return;
+  std::unique_ptr<TBgPlayThread> thread;
+  {
+    std::lock_guard run(run_lock_);
+    thread = std::move(bg_thread_);
+  }
+  if (!thread) return;
   log_.Write("stop play thread-->");
-  bg_thread_->Terminate();
+  thread->Terminate();
   play_work_.Signal();
-  bg_thread_->WaitFor();
-  bg_thread_.reset();
+  thread->WaitFor();
+  thread.reset();
   log_.Write("stop play thread<--");
 }
 
