@@ -45,6 +45,9 @@ extern "C" {
 
 namespace {
 
+using bench_support::ProcessCpuSeconds;
+using bench_support::ThreadCpuSeconds;
+
 using TClock = std::chrono::steady_clock;
 
 constexpr const char* kClassId = "{0E1B418E-FC82-4B9A-B8E8-A17CDA2F03BA}";
@@ -118,18 +121,6 @@ TOptions ParseOptions(int argc, char** argv) {
 }
 
 // ---- Machine figures ----
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // CPU seconds of another process (user and system), 0 when it cannot be read.
 double ChildCpuSeconds(pid_t pid) {

@@ -41,6 +41,9 @@ extern "C" {
 
 namespace {
 
+using bench_support::ProcessCpuSeconds;
+using bench_support::ThreadCpuSeconds;
+
 // Pictures measured per pipeline run: 10 s of a 25 pictures/s stream.
 constexpr int64_t kPictures = 250;
 // Pictures drawn before measuring, so that the view is in its steady state.
@@ -52,12 +55,6 @@ std::string StreamPath(const std::string& stream) {
   static const std::string recorder =
       bench_support::MakeRecorderStream(RECMAKE_EXE, BENCH_DATA_DIR, 2000, 4);
   return recorder;
-}
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
 // The stage a thread's name belongs to.
@@ -113,12 +110,6 @@ void BM_LivePath_Baseline(benchmark::State& state, const std::string& stream_nam
   state.counters["pictures"] = static_cast<double>(pictures);
   // What the stream really carries: a recorder stream's detail must spend its bit rate.
   state.counters["video_kbit"] = recmake::RecordFileVideoKbit(path);
-}
-
-double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
 std::map<std::string, double> g_paced_us;

@@ -67,12 +67,6 @@ std::map<std::string, double> ThreadCpuSeconds() {
   return names;
 }
 
-double ThreadCpuNow() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
-
 // What the host's picture work amounts to when done directly: libyuv converts the surface,
 // libjpeg-turbo encodes the planes. Owns its compressor and planes.
 class TDirectEncoder {
@@ -178,9 +172,9 @@ void BM_WebFrames(benchmark::State& state) {
         ++pictures;
         int w = 0, hh = 0;
         if (DecodePicture(last, &surface, &w, &hh)) {
-          const double t0 = ThreadCpuNow();
+          const double t0 = bench_support::ThreadCpuSeconds();
           benchmark::DoNotOptimize(direct.Encode(surface.data(), w, hh));
-          direct_cpu += ThreadCpuNow() - t0;
+          direct_cpu += bench_support::ThreadCpuSeconds() - t0;
           ++direct_pictures;
         }
         break;
@@ -228,13 +222,13 @@ void BM_WebFrames_Baseline(benchmark::State& state) {
           g_surface[(size_t(y) * g_width + x) * 4 + k] = ((x / 88) >> k & 1) * 255;
   }
   TDirectEncoder direct;
-  const double start = ThreadCpuNow();
+  const double start = bench_support::ThreadCpuSeconds();
   int64_t pictures = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(direct.Encode(g_surface.data(), g_width, g_height));
     ++pictures;
   }
-  const double baseline_us = (ThreadCpuNow() - start) / pictures * 1e6;
+  const double baseline_us = (bench_support::ThreadCpuSeconds() - start) / pictures * 1e6;
   state.counters["baseline_us"] = baseline_us;
   if (g_host_us > 0) state.counters["ratio"] = baseline_us / g_host_us;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,6 +13,19 @@
 #include <string>
 
 namespace bench_support {
+
+// CPU seconds of this process (all threads), and of the calling thread.
+inline double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+inline double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 // User plus system seconds of the stat file at `path`; `name` (may be null) receives the
 // name between the parentheses. False when the file cannot be read or parsed.
