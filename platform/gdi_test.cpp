@@ -235,6 +235,25 @@ TEST_F(WindowSurfaceTest, StretchBltClipsToBothSurfacesAndRefusesWhatItCannotDo)
   EXPECT_FALSE(DeleteDC(empty));
 }
 
+// Each kind of write into a 4 x 3 window: a stretched copy, a fill, a drawing in place from
+// another thread (as a decoder draws), and last a new size of 5 x 3.
+std::vector<std::function<void()>> EveryKindOfWrite(HWND window, HDC dc,
+                                                    const MemoryPicture& picture) {
+  return {
+      [=, &picture] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
+      [=] {
+        const RECT r{0, 0, 2, 2};
+        FillRect(dc, &r, 0x0000FF);
+      },
+      [=] {
+        std::thread([=] {
+          DrawWindowPixels(window, [](uint8_t* bits, int32_t, int32_t) { bits[0] = 0x5A; });
+        }).join();
+      },
+      [=] { MoveWindow(window, 0, 0, 5, 3); },
+  };
+}
+
 // A host that shows the window elsewhere copies it only when something drew into it, and
 // learns when that was.
 TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
@@ -249,17 +268,7 @@ TEST_F(WindowSurfaceTest, ChangedPixelsAreCopiedOnlyAfterAWrite) {
 
   MemoryPicture picture(4, 3);
   const HDC dc = GetDC(window_);
-  // Each kind of write counts: a stretched copy, a fill, a drawing in place, a new size.
-  const std::function<void()> writes[] = {
-      [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
-      [&] {
-        const RECT r{0, 0, 2, 2};
-        FillRect(dc, &r, 0x0000FF);
-      },
-      [&] { DrawWindowPixels(window_, [](uint8_t* bits, int32_t, int32_t) { bits[0] = 1; }); },
-      [&] { MoveWindow(window_, 0, 0, 5, 3); },
-  };
-  for (const auto& write : writes) {
+  for (const auto& write : EveryKindOfWrite(window_, dc, picture)) {
     const TSurfaceChange before = seen;
     write();
     ASSERT_TRUE(GetWindowPixelsIfChanged(window_, &seen, &pixels, &w, &h));
@@ -294,21 +303,7 @@ TEST_F(WindowSurfaceTest, ChangeListenerAndInPlaceReaderFollowEveryWrite) {
 
   MemoryPicture picture(4, 3);
   const HDC dc = GetDC(window_);
-  const std::function<void()> writes[] = {
-      [&] { StretchBlt(dc, 0, 0, 4, 3, picture.dc(), 0, 0, 4, 3, SRCCOPY); },
-      [&] {
-        const RECT r{0, 0, 2, 2};
-        FillRect(dc, &r, 0x0000FF);
-      },
-      // From another thread, as a decoder draws.
-      [&] {
-        std::thread([&] {
-          DrawWindowPixels(window_, [](uint8_t* bits, int32_t, int32_t) { bits[0] = 0x5A; });
-        }).join();
-      },
-      [&] { MoveWindow(window_, 0, 0, 5, 3); },
-  };
-  for (const auto& write : writes) {
+  for (const auto& write : EveryKindOfWrite(window_, dc, picture)) {
     const int before = heard;
     const uint64_t version = seen.version;
     write();
