@@ -624,8 +624,12 @@ TEST_F(VdecPortTest, StreamSelectorKeepsPicturesFromTheHookButNotFromTheDecoder)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_EQ(width, 96) << "decoded all the same";
+  // The size is known before the picture reaches the hook's selector: stopping waits for that
+  // delivery, so the switch below cannot let the first stream's picture through.
+  ASSERT_TRUE(VDEC_Stop(port_));
 
   ASSERT_TRUE(VDEC_SetDecCBStream(port_, VDEC_DECCB_VIDEO));
+  ASSERT_TRUE(VDEC_Play(port_, 0));
   FeedAll(*second);
   ASSERT_TRUE(log_.WaitFor(3));
   ASSERT_TRUE(VDEC_Stop(port_));
