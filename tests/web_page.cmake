@@ -7,7 +7,11 @@ if(QUVI_NODE AND TARGET quvi-web)
       QUVI_STREAMSIM=$<TARGET_FILE:streamsim>
       QUVI_WEB=$<TARGET_FILE:quvi-web>
       QUVI_ZRPLAY=$<TARGET_FILE:zrplay>
-      QUVI_WEB_ROOT=${PROJECT_SOURCE_DIR}/web)
+      QUVI_WEB_ROOT=${PROJECT_SOURCE_DIR}/web
+      # quvi-web registers the library it runs with, and controls are made from the registered
+      # one: a registry file of the build's own keeps another build's server (or a user's)
+      # from handing these tests its library.
+      QUVI_REGISTRY_FILE=${CMAKE_CURRENT_BINARY_DIR}/web_test_registry.ini)
   add_test(NAME web_page_test
            COMMAND ${QUVI_NODE} --test --test-reporter=tap
                    ${PROJECT_SOURCE_DIR}/web/tests/page_test.mjs)
