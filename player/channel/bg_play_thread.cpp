@@ -17,7 +17,7 @@ void TBgPlayThread::Execute() {
     } catch (...) {
       // One bad frame must not end playing; the next step goes on.
     }
-    if (!worked) channel_.WaitForPlayWork();
+    if (!worked) channel_.WaitForPlayWork([this] { return Terminated(); });
   }
 }
 

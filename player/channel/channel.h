@@ -12,8 +12,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -135,7 +138,8 @@ class TChannel {
   // step, speed, stop, and a frame arriving while none is buffered), at most kLiveIdleWaitMs
   // while frames are buffered (a frame waiting for its time is looked at once, when due, at
   // the usual rates) and without a limit while none are; a record file 1 ms.
-  void WaitForPlayWork();
+  // stopped: the calling thread's own stop, which ends the wait too.
+  void WaitForPlayWork(const std::function<bool()>& stopped);
   static constexpr uint32_t kLiveIdleWaitMs = 100;
 
   // --- State read by the other parts of the channel and by tests ---
@@ -316,6 +320,23 @@ class TChannel {
   // Stop that sees the run started also finds its thread. Never held while a thread ends.
   std::mutex run_lock_;
   std::unique_ptr<TBgPlayThread> bg_thread_;
+  // Held by a Stop from its start to its end and by Play: a run is never started while the
+  // last one is being taken down (Play gives up after kRunChangeWait).
+  // (A flag under a mutex rather than a timed mutex: the sanitizers do not follow timed locks.)
+  class TRunChange {
+   public:
+    // True once this caller holds the change; false when limit passed first.
+    bool Enter(std::chrono::milliseconds limit);
+    void Enter();
+    void Leave();
+
+   private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool busy_ = false;
+  };
+  TRunChange run_change_;
+  static constexpr std::chrono::milliseconds kRunChangeWait{5000};
 
   // The frame buffer (YV12 of the last picture), its used size and the drawer; the decode
   // hook fills and draws them, RefreshPlay and the region calls use them on the caller's

@@ -21,7 +21,35 @@ unsigned long long Hex8(intptr_t value) {
 
 }  // namespace
 
+bool TChannel::TRunChange::Enter(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  if (!cv_.wait_for(lock, limit, [this] { return !busy_; })) return false;
+  busy_ = true;
+  return true;
+}
+
+void TChannel::TRunChange::Enter() {
+  std::unique_lock lock(mutex_);
+  cv_.wait(lock, [this] { return !busy_; });
+  busy_ = true;
+}
+
+void TChannel::TRunChange::Leave() {
+  {
+    const std::lock_guard lock(mutex_);
+    busy_ = false;
+  }
+  cv_.notify_all();
+}
+
 int32_t TChannel::Play(plat::HWND window) {
+  // Waits for a Stop in progress, which frees what this run would use. Bounded: a Play from a
+  // thread that Stop waits for (a host's callback) fails instead of blocking both.
+  if (!run_change_.Enter(kRunChangeWait)) return 0;
+  struct TLeave {
+    TRunChange& change;
+    ~TLeave() { change.Leave(); }
+  } leave{run_change_};
   decoder_.OpenStream(vendor_port_, kPlayStreamBufferSize);
   window_ = window;
   const bool valid = TPictureDrawer::IsValidWindow(window);
@@ -80,6 +108,13 @@ int32_t TChannel::Play(plat::HWND window) {
 
 int32_t TChannel::Stop() {
   if (!playing_.exchange(false)) return 1;
+  // A Play may start a new run before this one is taken down; the new run would lose its
+  // buffered frames and thread to this Stop, so Play waits for the lock.
+  run_change_.Enter();
+  struct TLeave {
+    TRunChange& change;
+    ~TLeave() { change.Leave(); }
+  } leave{run_change_};
   paused_ = false;
   log_.Write("stop-->");
   const bool r = decoder_.Stop(vendor_port_);
@@ -124,7 +159,9 @@ void TChannel::StopBgPlayThread() {
   if (!thread) return;
   log_.Write("stop play thread-->");
   thread->Terminate();
-  play_work_.Signal();
+  // Every waiter looks at its own stop: a successor started meanwhile may wait on the same
+  // signal, and must neither take this stop nor leave this thread asleep.
+  play_work_.WakeAll();
   thread->WaitFor();
   thread.reset();
   log_.Write("stop play thread<--");
@@ -141,9 +178,9 @@ bool TChannel::PlayStep() {
   return buffer_on_live_ ? LiveStep() : RecordFileStep(tick_source_.load()());
 }
 
-void TChannel::WaitForPlayWork() {
+void TChannel::WaitForPlayWork(const std::function<bool()>& stopped) {
   const uint32_t ms = play_idle_ms_;
-  if (ms > 0) play_work_.Wait(ms);
+  if (ms > 0) play_work_.Wait(ms, stopped);
 }
 
 bool TChannel::WaitForArrival() {
