@@ -329,6 +329,11 @@ class TChannel {
     bool Enter(std::chrono::milliseconds limit);
     void Enter();
     void Leave();
+    // Leaves when the scope ends.
+    struct TLeaveOnExit {
+      TRunChange& change;
+      ~TLeaveOnExit() { change.Leave(); }
+    };
 
    private:
     std::mutex mutex_;

@@ -46,10 +46,7 @@ int32_t TChannel::Play(plat::HWND window) {
   // Waits for a Stop in progress, which frees what this run would use. Bounded: a Play from a
   // thread that Stop waits for (a host's callback) fails instead of blocking both.
   if (!run_change_.Enter(kRunChangeWait)) return 0;
-  struct TLeave {
-    TRunChange& change;
-    ~TLeave() { change.Leave(); }
-  } leave{run_change_};
+  const TRunChange::TLeaveOnExit leave{run_change_};
   decoder_.OpenStream(vendor_port_, kPlayStreamBufferSize);
   window_ = window;
   const bool valid = TPictureDrawer::IsValidWindow(window);
@@ -111,10 +108,7 @@ int32_t TChannel::Stop() {
   // A Play may start a new run before this one is taken down; the new run would lose its
   // buffered frames and thread to this Stop, so Play waits for the lock.
   run_change_.Enter();
-  struct TLeave {
-    TRunChange& change;
-    ~TLeave() { change.Leave(); }
-  } leave{run_change_};
+  const TRunChange::TLeaveOnExit leave{run_change_};
   paused_ = false;
   log_.Write("stop-->");
   const bool r = decoder_.Stop(vendor_port_);

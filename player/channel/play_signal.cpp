@@ -28,8 +28,12 @@ bool TPlaySignal::Wait(uint32_t timeout_ms, const std::function<bool()>& stopped
     cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), done);
   }
   --waiting_;
-  // A stopping thread leaves the signal to the thread that follows it.
-  if (stopped && stopped()) return false;
+  // A stopping thread leaves the signal to the thread that follows it, and passes on a wake
+  // it may have taken from that thread.
+  if (stopped && stopped()) {
+    if (signalled_ && waiting_ > 0) cv_.notify_one();
+    return false;
+  }
   const bool signalled = signalled_;
   signalled_ = false;
   return signalled;
